@@ -1,0 +1,50 @@
+// Models (.qx3): a non-indexed triangle list (three consecutive vertices per triangle) plus
+// indexed quads used only for wireframes, and the per-vertex projection array the renderer fills.
+#pragma once
+
+#include <cstdint>
+
+#include "math.h"
+
+// 48 bytes, exactly as stored in the file.
+struct ModelVertex {
+    vec3 pos;          // object-space position; the fourth float is not read
+    vec3 normal;       // object-space unit normal
+    float u;           // 1.0 spans the 256 texels of a texture row; wraps
+    float v;
+    float reserved[2];
+};
+static_assert(sizeof(ModelVertex) == 48, "ModelVertex is the file's 48-byte record");
+
+// Written by the projection each frame (except u, v, copied once at load).
+struct ProjVertex {
+    float x;     // screen x in pixels
+    float y;     // screen y in pixels
+    float invZ;  // 1 / camera z; -0.0 (sign bit only) marks a vertex behind the camera
+    float nz;    // camera-space z of the rotated normal (normal-aware projection only)
+    float u;
+    float v;
+    float envU;  // 0.5 + 0.5 * camera-space normal x
+    float envV;  // 0.5 + 0.5 * camera-space normal y
+};
+
+struct Model {
+    uint32_t flags;           // bit 0: the file carries one 32-bit extra value per vertex
+    uint16_t numVerts;
+    uint16_t numTris;         // triangle t uses vertices 3t, 3t+1, 3t+2
+    uint16_t numWireIndices;  // four per quad
+    ModelVertex* verts;       // start of the single allocation
+    ProjVertex* proj;         // follows verts
+    int32_t* wireIndices;     // follows proj; null when numWireIndices is 0
+    uint32_t* vertexExtra;    // follows the wire indices; null when flags bit 0 is clear
+};
+
+enum { ModelHasExtra = 1 };
+
+// With the counts and flags set, allocates the one block and sets the four pointers.
+void model_create(Model* m);
+// Reads the named file into *m. Returns 1; on a missing or malformed file (counts that do not
+// fit the file, numVerts < 3 * numTris, a wireframe index that names no vertex) prints one line
+// "model: ..." naming the file, leaves *m empty (null pointers, zero counts) and returns 0.
+int model_load(const char* name, Model* m);
+void model_destroy(Model* m);
