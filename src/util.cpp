@@ -1,0 +1,34 @@
+#include "util.h"
+
+#include <cfenv>
+#include <cstring>
+
+// The modes are rounding-direction settings of the thread's floating-point environment. The
+// single-precision "chop" and "ceil" modes of the original control words need no precision change:
+// every engine computation is float and SSE rounds each float result to 24 bits already.
+static int s_fullPrecision = FE_TONEAREST;
+static int s_chopSinglePrecision = FE_TOWARDZERO;
+static int s_ceilSinglePrecision = FE_UPWARD;
+
+void util_fpuInit(void) {
+    s_fullPrecision = FE_TONEAREST;
+    s_chopSinglePrecision = FE_TOWARDZERO;
+    s_ceilSinglePrecision = FE_UPWARD;
+    std::fesetround(s_fullPrecision);
+}
+
+void util_fpuSetCeilMode(void) { std::fesetround(s_ceilSinglePrecision); }
+void util_fpuSetFloorMode(void) { std::fesetround(s_chopSinglePrecision); }
+void util_fpuSetFullMode(void) { std::fesetround(s_fullPrecision); }
+
+void util_blit(void* dst, const void* src, int count) {
+    if (count <= 0) return;
+    std::memcpy(dst, src, size_t(count) * 4);
+}
+
+void util_clear(void* dst, uint32_t pattern, int count) {
+    if (count <= 0) return;
+    // Byte pointer + memcpy per word: no alignment or aliasing assumptions, and it vectorises.
+    unsigned char* d = static_cast<unsigned char*>(dst);
+    for (int i = 0; i < count; ++i) std::memcpy(d + size_t(i) * 4, &pattern, 4);
+}
