@@ -1,0 +1,76 @@
+// The show's music: a synthesised 8-channel tracker module ("8CHN", ProTracker layout) written
+// as srcdata/s32.mod, plus an offline renderer that measures the accents at the show's sync
+// positions.
+//
+// Everything here is deterministic: instruments are computed from fixed parameters and a fixed
+// noise seed, the song is plain text in music_song.cpp, and the writer emits the same bytes on
+// every run.
+#pragma once
+#include "mkassets.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace music {
+
+// Song layout, fixed by the show: 64 rows per pattern, speed 6 at 125 BPM (0.12 s per row).
+constexpr int RowsPerPattern = 64;
+constexpr int Channels = 8;
+constexpr int EndOrder = 27;  // the show ends at (EndOrder, EndRow)
+constexpr int EndRow = 8;
+
+// One synthesised instrument as stored in the module: 8-bit signed PCM, loop in samples
+// (loopLength 0 = one-shot).
+struct Sample {
+    std::string name;
+    std::vector<int8_t> pcm;
+    uint32_t loopStart = 0;
+    uint32_t loopLength = 0;
+    uint8_t volume = 64;
+};
+
+// Synthesises every instrument (index i is module sample number i + 1).
+std::vector<Sample> buildSamples();
+
+// Builds the complete module. Returns an empty vector (and sets err) only if the song text
+// does not parse, which the tests catch.
+mkassets::Bytes buildModule(std::string* err = nullptr);
+
+// A position the show reacts to, with what happens there. `strict` marks scene starts and
+// object-scene kicks, which must rise by at least MinStrictRiseDb.
+struct SyncPoint {
+    uint16_t order;
+    uint16_t row;
+    const char* what;
+    bool strict;
+};
+constexpr double MinStrictRiseDb = 6.0;
+const std::vector<SyncPoint>& syncPoints();
+
+// Offline render of a module through the tracker player, played once from order 0.
+struct Render {
+    int rate = 44100;
+    std::vector<int16_t> pcm;          // interleaved stereo, 16-bit
+    std::vector<int64_t> rowStart;     // first frame of (order, row) at index order*64+row, -1 = never played
+    int64_t framesToEnd = -1;          // first frame of (EndOrder, EndRow), -1 = not reached
+    double peak = 0;                   // largest absolute float sample before 16-bit conversion
+    int longestFullScaleRun = 0;       // longest run of consecutive frames at 16-bit full scale
+    double longestSilenceSeconds = 0;  // longest stretch below -60 dBFS before order EndOrder
+};
+bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err);
+
+// Level in dB of the 60 ms after `frame` against the 200 ms before it (RMS of both channels);
+// a silent "before" counts as -100 dBFS.
+double riseDb(const Render& r, int64_t frame);
+// RMS level in dBFS of [frame, frame + frames).
+double levelDb(const Render& r, int64_t frame, int64_t frames);
+
+// The sync report as text: one line per sync position with the measured rise, plus a summary.
+// Returns false if a strict position falls short, the end is not reached, or the output clips.
+bool syncReport(const Render& r, std::string& text);
+
+// Writes a 16-bit stereo WAV of the render (for listening and spectrograms).
+bool writeWav(const Render& r, const std::string& path);
+
+}  // namespace music
