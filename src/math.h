@@ -1,0 +1,55 @@
+// math_: vec3, the fast inverse square root, the sine/cosine tables and the math module's set-up.
+//
+// This header shares its name with the C library's; it pulls the system one in first, so any
+// file that includes <math.h> (ours is on the include path) still gets the whole C math library.
+#pragma once
+
+#include_next <math.h>
+
+#include <cstdint>
+
+#include "vector2.h"
+#include "vector4.h"
+
+extern "C++" {
+
+// Three floats and a fourth that keeps every 3-vector at 16 bytes; no 3-vector operation reads
+// or writes the fourth. Model vertices and projection arrays rely on the 16-byte spacing.
+struct vec3 {
+    float x, y, z, w;
+};
+
+static_assert(sizeof(vec3) == 16, "vec3 must be 16 bytes");
+static_assert(sizeof(vec4) == 16, "vec4 must be 16 bytes");
+
+// A full turn is SinCosSteps table steps; index with (angle & SinCosMask).
+enum { SinCosSteps = 8192, SinCosMask = 8191 };
+
+// Pairs (sin, cos) for angle i * 2pi / 8192: element 2i is the sine, 2i + 1 the cosine.
+extern float* g_sincosf;
+// The same in 16.16 fixed point, floored.
+extern int32_t* g_sincos;
+
+// Allocates and fills both tables; leaves the truncating rounding mode in force (the rest of
+// loading runs in it until the first frame's drawing selects the full mode).
+void math_init(void);
+void math_deinit(void);
+
+// Fast 1/sqrt(x): bit-level first guess and one Newton step (relative error below 0.2 %).
+// math_rsqrt(0) is about 1.98e19, so lengths of zero vectors come out tiny but non-zero.
+inline float math_rsqrt(float x)
+{
+    float half = 0.5f * x;
+    int32_t i;
+    __builtin_memcpy(&i, &x, 4);
+    i = 0x5F3759DF - (i >> 1);
+    float y;
+    __builtin_memcpy(&y, &i, 4);
+    y = y * (1.5f - half * y * y);
+    return y;
+}
+
+void vec3_cross(const vec3* a, const vec3* b, vec3* out);
+void vec3_normalise(vec3* v);
+
+}
