@@ -1,0 +1,8 @@
+// Knot scene: a torus-knot tube; the kick at order 14 switches the wireframe overlay on and jumps its orientation.
+#pragma once
+
+#include "spike.h"  // ObjectSceneState
+
+extern Effect Knot_effect;
+
+void knot_getState(ObjectSceneState* out);
