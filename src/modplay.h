@@ -69,3 +69,7 @@ int modplay_isFinished(void);
 double modplay_getTimeAt(uint16_t order, uint16_t row);
 // Samples rendered since modplay_play (offline/mute), for tests and capture.
 int64_t modplay_getRenderedFrames(void);
+// Position queries made so far (each trigger test and each timeline poll is one).
+int64_t modplay_getQueryCount(void);
+// Audio buffers the live device asked for later than expected (a sign of underruns).
+int modplay_getLateBuffers(void);
