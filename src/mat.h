@@ -21,7 +21,7 @@ void mat_setRotateZ(mat* m, float degrees);
 void mat_set(mat* m, vec3 rotation, vec3 position);
 void mat_setComponents(mat* m, float rx, float ry, float rz, float px, float py, float pz);
 void mat_transformDirection(const mat* m, const vec3* v, vec3* out);
-// out = b applied first, then a. out must be distinct from a and b.
+// out = b applied first, then a. out may be the same matrix as a or b.
 void mat_multiply(mat* out, const mat* a, const mat* b);
 // Object-to-world matrix for something at position facing target (up is +y).
 void mat_lookAt(mat* m, vec3 position, vec3 target);

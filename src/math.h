@@ -1,11 +1,11 @@
 // math_: vec3, the fast inverse square root, the sine/cosine tables and the math module's set-up.
 //
-// This header shares its name with the C library's; it pulls the system one in first, so any
-// file that includes <math.h> (ours is on the include path) still gets the whole C math library.
+// This header shares its name with the C library's and src/ is on the include path, so a plain
+// #include <math.h> anywhere (system headers too) lands here: pull the C math library in first
+// so that every such file still gets all of it.
 #pragma once
 
-#include_next <math.h>
-
+#include <cmath>
 #include <cstdint>
 
 #include "vector2.h"

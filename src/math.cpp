@@ -1,0 +1,57 @@
+// Sine/cosine tables, vec3 helpers and the math module's set-up.
+#include "math.h"
+
+#include <cfenv>
+
+#include "mem.h"
+#include "util.h"
+
+float* g_sincosf = nullptr;
+int32_t* g_sincos = nullptr;
+
+void math_init(void)
+{
+    // The rest of loading runs with truncation; the tables are built under it too, so the angle
+    // product and the stored floats are chopped exactly as they were on the original unit.
+    util_fpuSetFloorMode();
+
+    g_sincosf = (float*)mem_malloc(SinCosSteps * 2 * sizeof(float));
+    g_sincos = (int32_t*)mem_malloc(SinCosSteps * 2 * sizeof(int32_t));
+    for (int i = 0; i < SinCosSteps; i++) {
+        float a = (float)i * 6.2831855f * (1.0f / 8192.0f);
+        // Sine and cosine at full internal precision, then stored (and floored) from that.
+        long double s = sinl((long double)a);
+        long double c = cosl((long double)a);
+        g_sincosf[2 * i] = (float)s;
+        g_sincosf[2 * i + 1] = (float)c;
+        g_sincos[2 * i] = (int32_t)floorl(s * 65536.0L);
+        g_sincos[2 * i + 1] = (int32_t)floorl(c * 65536.0L);
+    }
+}
+
+void math_deinit(void)
+{
+    mem_free(g_sincosf);
+    mem_free(g_sincos);
+    g_sincosf = nullptr;
+    g_sincos = nullptr;
+}
+
+void vec3_cross(const vec3* a, const vec3* b, vec3* out)
+{
+    float x = a->y * b->z - a->z * b->y;
+    float y = a->z * b->x - a->x * b->z;
+    float z = a->x * b->y - a->y * b->x;
+    out->x = x;
+    out->y = y;
+    out->z = z;
+}
+
+void vec3_normalise(vec3* v)
+{
+    float length = 1.0f / math_rsqrt(v->x * v->x + v->y * v->y + v->z * v->z);
+    float k = 1.0f / length;
+    v->x *= k;
+    v->y *= k;
+    v->z *= k;
+}

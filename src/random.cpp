@@ -1,0 +1,3 @@
+#include "random.h"
+
+uint32_t g_seed = 0;

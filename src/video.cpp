@@ -1,0 +1,440 @@
+// Frame buffers, live palette, presentation and the palette toolbox.
+#include "video.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "glint_interface.h"
+#include "image.h"
+#include "log.h"
+#include "math.h"
+#include "mem.h"
+#include "util.h"
+
+static int s_mode = 0;
+static int s_bpp = 0;
+static uint8_t* s_videoMem = nullptr;
+static uint8_t* s_buffer[2] = {nullptr, nullptr};
+alignas(64) static uint32_t s_palette[256];
+static void (*s_presentFunc)(void) = nullptr;
+static float s_flashTimer = 0.0f;
+static float s_flashDuration = 0.0f;
+static const uint8_t* s_flashPalette = nullptr;
+
+// ---- set-up and buffers -------------------------------------------------------------------------
+
+int video_getBpp(int mode)
+{
+    switch (mode) {
+    case 1: return 8;
+    case 3: return 16;
+    case 4: return 32;
+    default: return 0;
+    }
+}
+
+int video_init(int mode, int fullscreen, int scale)
+{
+    int bpp = video_getBpp(mode);
+    if (bpp == 0) {
+        log_stdio("video: unknown mode %d\n", mode);
+        return 0;
+    }
+    if (!glint_init(VideoWidth, VideoHeight, fullscreen, scale))
+        return 0;
+    s_mode = mode;
+    s_bpp = bpp;
+
+    // One block for both buffers; each buffer has one spare row (320 bytes, index 0) directly
+    // above its first row and one below its last, read by the neighbourhood filters.
+    size_t size = (size_t)(bpp / 8) * 320 * 202;
+    if (s_videoMem)
+        mem_free(s_videoMem);
+    s_videoMem = (uint8_t*)mem_malloc(2 * size);
+    memset(s_videoMem, 0, 2 * size);
+    s_buffer[0] = s_videoMem + 320;
+    s_buffer[1] = s_videoMem + size + 320;
+
+    s_presentFunc = video_present_win;
+    s_presentFunc();
+    return 1;
+}
+
+void video_deinit(void)
+{
+    if (s_videoMem) {
+        mem_free(s_videoMem);
+        s_videoMem = nullptr;
+        s_buffer[0] = s_buffer[1] = nullptr;
+    }
+    s_mode = 0;
+    s_bpp = 0;
+    s_presentFunc = nullptr;
+    s_flashTimer = 0.0f;
+    glint_deinit();
+}
+
+int video_getCurrentMode(void)
+{
+    return s_mode;
+}
+
+int video_getCurrentBpp(void)
+{
+    return s_bpp;
+}
+
+int video_isGraphics(void)
+{
+    return s_mode != 0;
+}
+
+uint8_t* video_getBuffer(int n)
+{
+    return (n == 0 || n == 1) ? s_buffer[n] : nullptr;
+}
+
+void video_swapBuffers(void)
+{
+    uint8_t* t = s_buffer[0];
+    s_buffer[0] = s_buffer[1];
+    s_buffer[1] = t;
+}
+
+uint32_t* video_getRGBBuffer(void)
+{
+    return glint_getBuffer();
+}
+
+// ---- presentation -------------------------------------------------------------------------------
+
+void video_expand(uint32_t* __restrict dst, const uint8_t* __restrict src, const uint32_t* __restrict palette,
+                  int count)
+{
+    for (int n = 0; n < count; n++)
+        dst[n] = palette[src[n]];
+}
+
+void video_copyBufferToRGB(const uint8_t* frame)
+{
+    uint32_t* dst = glint_getBuffer();
+    if (!dst || !frame)
+        return;
+    video_expand(dst, frame, s_palette, VideoPixels);
+}
+
+void video_copyIndexBufferToRGB(int n)
+{
+    video_copyBufferToRGB(video_getBuffer(n));
+}
+
+void video_present_win(void)
+{
+    if (s_mode == 1) {
+        video_copyBufferToRGB(s_buffer[0]);
+    } else {
+        uint32_t* dst = glint_getBuffer();
+        if (dst && s_buffer[0])
+            util_blit(dst, s_buffer[0], VideoPixels);
+    }
+    glint_update();
+}
+
+void video_present(float dt)
+{
+    if (s_flashTimer > 0.0f) {
+        float t = 1.0f - s_flashTimer / s_flashDuration;
+        s_flashTimer -= dt;
+        if (s_flashTimer < 0.0f)
+            s_flashTimer = 0.0f;
+        if (s_flashTimer > s_flashDuration)
+            s_flashTimer = s_flashDuration;
+        video_flash(t, s_flashPalette, 63, 63, 63);
+    }
+    if (s_presentFunc)
+        s_presentFunc();
+}
+
+int video_captureBuffer(const char* filename, int n)
+{
+    const uint8_t* buffer = video_getBuffer(n);
+    if (!buffer || s_bpp != 8)
+        return 0;
+    uint8_t palette[768];
+    video_getPalette(palette);
+    return image_save(filename, buffer, VideoWidth, VideoHeight, palette);
+}
+
+void video_drawPalette(void)
+{
+    uint8_t* dst = s_buffer[0];
+    if (!dst)
+        return;
+    for (int y = 0; y < 10; y++)
+        for (int x = 0; x < 256; x++)
+            dst[y * VideoWidth + x] = (uint8_t)x;
+}
+
+// ---- palette entries ----------------------------------------------------------------------------
+
+void video_setPal(int index, uint8_t r, uint8_t g, uint8_t b)
+{
+    // 6-bit to 8-bit: 0 stays 0, 63 becomes 255. Components above 63 are outside the contract
+    // and spill into the neighbouring channel.
+    uint32_t r8 = ((uint32_t)r << 2) | ((uint32_t)r >> 4);
+    uint32_t g8 = ((uint32_t)g << 2) | ((uint32_t)g >> 4);
+    uint32_t b8 = ((uint32_t)b << 2) | ((uint32_t)b >> 4);
+    s_palette[index & 255] = (r8 << 16) | (g8 << 8) | b8;
+}
+
+void video_getPal(int index, uint8_t* r, uint8_t* g, uint8_t* b)
+{
+    uint32_t e = s_palette[index & 255];
+    *r = (uint8_t)(e >> 16);
+    *g = (uint8_t)(e >> 8);
+    *b = (uint8_t)e;
+}
+
+void video_setPalette(const uint8_t* palette)
+{
+    for (int i = 0; i < 256; i++)
+        video_setPal(i, palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]);
+}
+
+void video_getPalette(uint8_t* palette)
+{
+    for (int i = 0; i < 256; i++)
+        video_getPal(i, &palette[i * 3], &palette[i * 3 + 1], &palette[i * 3 + 2]);
+}
+
+void video_setPaletteRange(const uint8_t* palette, int first, int count)
+{
+    for (int i = first; i < first + count; i++)
+        if (i >= 0 && i < 256)
+            video_setPal(i, palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]);
+}
+
+void video_setPaletteWhite(void)
+{
+    for (int i = 0; i < 256; i++)
+        video_setPal(i, 63, 63, 63);
+}
+
+void video_setPaletteBlack(void)
+{
+    for (int i = 0; i < 256; i++)
+        video_setPal(i, 0, 0, 0);
+}
+
+const uint32_t* video_getLivePalette(void)
+{
+    return s_palette;
+}
+
+// ---- searches -----------------------------------------------------------------------------------
+
+int video_findPaletteIndex(const uint8_t* palette, uint8_t r, uint8_t g, uint8_t b)
+{
+    for (int i = 0; i < 256; i++)
+        if (palette[i * 3] == r && palette[i * 3 + 1] == g && palette[i * 3 + 2] == b)
+            return i;
+    return -1;
+}
+
+int video_findPaletteNearestIndex(const uint8_t* palette, uint8_t r, uint8_t g, uint8_t b)
+{
+    int best = 0;
+    float bestDistance = 0.0f;
+    for (int i = 0; i < 256; i++) {
+        float dr = (float)palette[i * 3] - (float)r;
+        float dg = (float)palette[i * 3 + 1] - (float)g;
+        float db = (float)palette[i * 3 + 2] - (float)b;
+        float d2 = dg * dg + dr * dr + db * db;
+        // For d2 = 0 this is tiny but positive, so an exact match still wins; ties keep the
+        // lower index.
+        float distance = 1.0f / math_rsqrt(d2);
+        if (i == 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+int video_findPaletteBrightest(const uint8_t* palette)
+{
+    // Greedy: an entry qualifies only by exceeding the current reference in all three.
+    int best = 0;
+    int rr = 0, rg = 0, rb = 0;
+    for (int i = 0; i < 256; i++) {
+        int r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
+        if (r > rr && g > rg && b > rb) {
+            rr = r;
+            rg = g;
+            rb = b;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int video_findPaletteDarkest(const uint8_t* palette)
+{
+    int best = 0;
+    int rr = 255, rg = 255, rb = 255;
+    for (int i = 0; i < 256; i++) {
+        int r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
+        if (r < rr && g < rg && b < rb) {
+            rr = r;
+            rg = g;
+            rb = b;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// ---- fades, blends, flashes ---------------------------------------------------------------------
+
+// Rounded in the current mode; the low 8 bits are the stored component.
+static inline uint8_t toComponent(float v)
+{
+    return (uint8_t)(lrintf(v) & 0xFF);
+}
+
+// Clamps [first, first + count) to the palette; false when nothing is left.
+static bool clampRange(int* first, int* count)
+{
+    int begin = *first < 0 ? 0 : *first;
+    int end = *first + *count;
+    if (end > 256)
+        end = 256;
+    if (end <= begin)
+        return false;
+    *first = begin;
+    *count = end - begin;
+    return true;
+}
+
+void video_fadePaletteFromBlack(const uint8_t* palette, int first, int count, float t)
+{
+    if (!clampRange(&first, &count))
+        return;
+    for (int i = first; i < first + count; i++) {
+        const uint8_t* c = palette + i * 3;
+        video_setPal(i, toComponent((float)c[0] * t), toComponent((float)c[1] * t), toComponent((float)c[2] * t));
+    }
+}
+
+void video_fadePaletteFromWhite(const uint8_t* palette, int first, int count, float t)
+{
+    if (!clampRange(&first, &count))
+        return;
+    float w = 63.0f * (1.0f - t);
+    for (int i = first; i < first + count; i++) {
+        const uint8_t* c = palette + i * 3;
+        video_setPal(i, toComponent((float)c[0] * t + w), toComponent((float)c[1] * t + w),
+                     toComponent((float)c[2] * t + w));
+    }
+}
+
+void video_fadePaletteToBlack(const uint8_t* palette, int first, int count, float t)
+{
+    if (!clampRange(&first, &count))
+        return;
+    float k = 1.0f - t;
+    for (int i = first; i < first + count; i++) {
+        const uint8_t* c = palette + i * 3;
+        video_setPal(i, toComponent((float)c[0] * k), toComponent((float)c[1] * k), toComponent((float)c[2] * k));
+    }
+}
+
+void video_fadePaletteToWhite(const uint8_t* palette, int first, int count, float t)
+{
+    if (!clampRange(&first, &count))
+        return;
+    float k = 1.0f - t;
+    float w = 63.0f * t;
+    for (int i = first; i < first + count; i++) {
+        const uint8_t* c = palette + i * 3;
+        video_setPal(i, toComponent((float)c[0] * k + w), toComponent((float)c[1] * k + w),
+                     toComponent((float)c[2] * k + w));
+    }
+}
+
+void video_lerpPalette(const uint8_t* a, const uint8_t* b, float t)
+{
+    float k = 1.0f - t;
+    for (int i = 0; i < 256; i++) {
+        uint8_t c[3];
+        for (int j = 0; j < 3; j++)
+            c[j] = toComponent((float)a[i * 3 + j] * k + (float)b[i * 3 + j] * t);
+        video_setPal(i, c[0], c[1], c[2]);
+    }
+}
+
+void video_flash(float t, const uint8_t* palette, uint8_t r, uint8_t g, uint8_t b)
+{
+    if (!palette)
+        return;
+    float u = t - 1.0f;
+    float a = u * u * u + 1.0f;  // ease-out: 0 at t = 0, 1 at t = 1
+    float k = 1.0f - a;
+    float fr = (float)r * k, fg = (float)g * k, fb = (float)b * k;
+    for (int i = 0; i < 256; i++) {
+        const uint8_t* c = palette + i * 3;
+        video_setPal(i, toComponent(fr + (float)c[0] * a), toComponent(fg + (float)c[1] * a),
+                     toComponent(fb + (float)c[2] * a));
+    }
+}
+
+void video_flashWhite(float t, const uint8_t* palette)
+{
+    video_flash(t, palette, 63, 63, 63);
+}
+
+void video_triggerFlashWhite(float duration, const uint8_t* palette)
+{
+    s_flashDuration = duration;
+    s_flashTimer = duration;
+    s_flashPalette = palette;
+}
+
+// ---- gradients ----------------------------------------------------------------------------------
+
+// Low 8 bits of the rounded value as an unsigned byte, then limited to 63 (so a negative value,
+// whose low byte is large, also ends as 63).
+static inline uint8_t gradientComponent(float v)
+{
+    uint8_t c = toComponent(v);
+    return c >= 63 ? 63 : c;
+}
+
+void video_makePalette(vec4 a, vec4 b, vec4 c, vec4 d, uint8_t* palette)
+{
+    const float* pa = &a.x;
+    const float* pb = &b.x;
+    const float* pc = &c.x;
+    const float* pd = &d.x;
+    for (int i = 0; i < 256; i++) {
+        float t = (float)i * 0.003921569f;
+        for (int k = 0; k < 3; k++) {
+            float v = (pa[k] + pb[k] * cosf(6.2831855f * (pc[k] * t + pd[k]))) * 63.0f;
+            palette[i * 3 + k] = gradientComponent(v);
+        }
+    }
+}
+
+void video_makePaletteStops(vec4 s0, vec4 s1, vec4 s2, vec4 s3, vec4 s4, uint8_t* palette)
+{
+    const vec4* stops[5] = {&s0, &s1, &s2, &s3, &s4};
+    for (int run = 0; run < 4; run++) {
+        const float* from = &stops[run]->x;
+        const float* to = &stops[run + 1]->x;
+        for (int j = 0; j < 64; j++) {
+            float f = (float)j * 0.015873017f;
+            for (int k = 0; k < 3; k++)
+                palette[(run * 64 + j) * 3 + k] = gradientComponent(from[k] * (1.0f - f) + to[k] * f);
+        }
+    }
+}
