@@ -3,6 +3,7 @@
 // into a 320 x 200 frame buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // One allocation unless flag bit 0 is set: then `pixels` is its own aligned block.
@@ -17,17 +18,22 @@ struct Image {
 
 enum { ImageSeparatePixels = 1 };
 
-// Loading. `convert` reduces 8-bit palette components to 6 bits (>> 2).
-// Null when the file is missing; null with one line "image: ..." naming the file when it is
-// too short for what its header describes.
+// Loading. `convert` reduces 8-bit palette components to 6 bits (>> 2). Names ending ".tga" (any
+// case) are TGA files, anything else BMP. A missing file, or one too short for what its header
+// describes, ends the process with one line "image: <name>: <problem>" and exit code 1, so the
+// result is never null.
 Image* image_loadFromFile(const char* name, int convert);
 Image* image_loadFromFileAligned(const char* name, int convert, uint32_t alignment);
+// The same checks without ending the process: null, with the one-line reason in error.
+Image* image_tryLoad(const char* name, int convert, uint32_t alignment, char* error, size_t errorSize);
 Image* image_create(uint32_t width, uint32_t height);
 void image_destroy(Image* image);
 
-// Palettes: 768 bytes, stored as they are used (6-bit components in the show's files).
+// Palettes: 768 bytes, stored as they are used (6-bit components in the show's files). A missing
+// or short palette file ends the process like a bad image; the try form returns 0 instead.
 uint8_t* image_loadPalette(const char* name);
 int image_loadPaletteBuffer(const char* name, uint8_t* buffer);
+int image_tryLoadPaletteBuffer(const char* name, uint8_t* buffer, char* error, size_t errorSize);
 int image_savePalette(const char* name, const uint8_t* palette);
 void image_destroyPalette(uint8_t* palette);
 
@@ -35,7 +41,8 @@ void image_destroyPalette(uint8_t* palette);
 // 1 on success, 0 when the file could not be written.
 int image_save(const char* name, const uint8_t* pixels, int width, int height, const uint8_t* palette);
 
-// Drawing into a 320 x 200 frame buffer. "Clipped" routines test every target pixel.
+// Drawing into a 320 x 200 frame buffer. Every routine keeps its writes inside the frame: the
+// "unclipped" ones clip their rectangle once (callers are expected to stay inside anyway).
 void image_draw(const Image* image, int x, int y, uint8_t* dst);                      // clipped
 void image_drawAdd(const Image* image, int x, int y, float amount, uint8_t* dst);     // clipped, saturating add
 void image_drawTransparent(const Image* image, int x, int y, uint8_t* dst, uint8_t key, int centre); // unclipped

@@ -3,6 +3,7 @@
 // loader that builds displacement tables for the interpolated-grid texturing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct ImagePackImage {
@@ -30,12 +31,15 @@ enum {
     ImpackMinSize = ImpackImageDataOffset + ImpackTrailerSize
 };
 
-// Null with one line "impack: ..." naming the file when it is missing, shorter than the fixed
-// part, or when a directory slot's pixels lie outside the file.
+// A pack that is missing, shorter than its fixed part, or whose directory slot points outside the
+// file ends the process with one line "impack: <name>: <problem>" and exit code 1. The try form
+// returns null with the reason in error instead.
 ImagePack* impack_load(const char* name);
+ImagePack* impack_tryLoad(const char* name, char* error, size_t errorSize);
 void impack_destroy(ImagePack* pack);
 
 // Displacement table: 65536 uint16 entries, entry (x, y) = y*256 + ((x + (h(x, y) >> shift)) & 255).
-// Owned by the caller, freed with mem_free. Null with one line naming the file when it is missing
-// or shorter than 65536 bytes.
+// Owned by the caller, freed with mem_free. A missing height map or one shorter than 65536 bytes
+// ends the process with one line "util: <name>: <problem>", exit code 1; the try form returns null.
 uint16_t* util_loadBump(const char* name, int shift);
+uint16_t* util_tryLoadBump(const char* name, int shift, char* error, size_t errorSize);

@@ -2,6 +2,7 @@
 // indexed quads used only for wireframes, and the per-vertex projection array the renderer fills.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "math.h"
@@ -43,8 +44,11 @@ enum { ModelHasExtra = 1 };
 
 // With the counts and flags set, allocates the one block and sets the four pointers.
 void model_create(Model* m);
-// Reads the named file into *m. Returns 1; on a missing or malformed file (counts that do not
-// fit the file, numVerts < 3 * numTris, a wireframe index that names no vertex) prints one line
-// "model: ..." naming the file, leaves *m empty (null pointers, zero counts) and returns 0.
+// Reads the named file into *m and returns 1. A missing or malformed file (counts that do not fit
+// the file, numVerts < 3 * numTris, a wireframe index that names no vertex) ends the process with
+// one line "model: <name>: <problem>" and exit code 1.
 int model_load(const char* name, Model* m);
+// The same checks without ending the process: 0 with the reason in error and *m left empty
+// (null pointers, zero counts).
+int model_tryLoad(const char* name, Model* m, char* error, size_t errorSize);
 void model_destroy(Model* m);

@@ -1,0 +1,231 @@
+// The 3D renderer: projection, passes, depth buffer, texture block, solid and wireframe drawing.
+//
+// Depth words are ceil(invZ * 65536) + r3d_zadd (unsigned, larger = nearer). For camera z > 1 a
+// frame's values lie in [r3d_zadd, r3d_zadd + 65536), and every r3d_end raises r3d_zadd by 65536,
+// so earlier frames always lose and the buffer is cleared only when r3d_zadd wraps.
+#include "r3d.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "log.h"
+#include "mem.h"
+#include "tridiff.h"
+#include "trifull.h"
+#include "trifulla.h"
+#include "trimask.h"
+#include "util.h"
+
+uint32_t* r3d_zbuffer = nullptr;
+uint32_t r3d_zadd = 0;
+uint8_t* r3d_buffer = nullptr;
+uint8_t* r3d_texture_memory = nullptr;
+float r3d_fov = 256.0f;
+uint8_t r3d_mask_value = 255;
+bool r3d_hasDiffuse = false;
+bool r3d_hasEnvmap = false;
+bool r3d_hasLut = false;
+bool r3d_inBegin = false;
+
+static bool s_mask = false;
+
+enum { TextureSize = 65536, DiffuseSlot = 0, EnvmapSlot = 65536, LutSlot = 131072 };
+
+void r3d_init(void)
+{
+    r3d_zbuffer = (uint32_t*)mem_malloc(R3dPixels * sizeof(uint32_t));
+    memset(r3d_zbuffer, 0, R3dPixels * sizeof(uint32_t));
+    r3d_texture_memory = (uint8_t*)mem_alignedMalloc(MaxTextureMemory, 65536);
+    memset(r3d_texture_memory, 0, MaxTextureMemory);  // defined texels before any scene sets its own
+    r3d_zadd = 0;
+    draw_span_full_init();
+}
+
+void r3d_deinit(void)
+{
+    mem_free(r3d_zbuffer);
+    mem_alignedFree(r3d_texture_memory);
+    r3d_zbuffer = nullptr;
+    r3d_texture_memory = nullptr;
+}
+
+void r3d_setFov(float fov)
+{
+    r3d_fov = fov;
+}
+
+template <bool WithNormal>
+static void project(Model* m, const mat* matrix)
+{
+    const float(*M)[4] = matrix->m;
+    const float fov = r3d_fov;
+    for (uint32_t i = 0; i < m->numVerts; i++) {
+        const vec3& p = m->verts[i].pos;
+        ProjVertex& out = m->proj[i];
+        const float z = p.x * M[0][2] + p.y * M[1][2] + p.z * M[2][2] + M[3][2];
+        if (std::signbit(z)) {
+            out.invZ = -0.0f;  // behind the camera: the only mark; x, y, env keep old values
+            continue;
+        }
+        const float iz = 1.0f / z;
+        const float x = p.x * M[0][0] + p.y * M[1][0] + p.z * M[2][0] + M[3][0];
+        const float y = p.x * M[0][1] + p.y * M[1][1] + p.z * M[2][1] + M[3][1];
+        out.x = 160.0f + x * fov * iz;
+        out.y = 100.0f - y * fov * iz;
+        out.invZ = iz;
+        const vec3& n = m->verts[i].normal;
+        const float nx = n.x * M[0][0] + n.y * M[1][0] + n.z * M[2][0];
+        const float ny = n.x * M[0][1] + n.y * M[1][1] + n.z * M[2][1];
+        out.envU = 0.5f + 0.5f * nx;
+        out.envV = 0.5f + 0.5f * ny;
+        if (WithNormal)
+            out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
+    }
+}
+
+void r3d_transformAndProject(Model* m, const mat* matrix)
+{
+    project<false>(m, matrix);
+}
+
+void r3d_transformAndProjectWithNormal(Model* m, const mat* matrix)
+{
+    project<true>(m, matrix);
+}
+
+void r3d_begin(uint8_t* frameBuffer)
+{
+    r3d_inBegin = true;
+    r3d_fov = 256.0f;
+    r3d_buffer = frameBuffer;
+    util_fpuSetCeilMode();
+    draw_span_full_set_buffer();
+}
+
+void r3d_end(void)
+{
+    r3d_inBegin = false;
+    util_fpuSetFullMode();
+    r3d_zadd += 65536u;
+    if (r3d_zadd == 0) {  // carried out of 32 bits: old depths would now beat new ones
+        r3d_clearZbuffer();
+        r3d_zadd = 0;
+    }
+}
+
+void r3d_clearZbuffer(void)
+{
+    log_debug("r3d: clearing z buffer\n");
+    util_clear(r3d_zbuffer, 0, R3dPixels);
+}
+
+void r3d_setTexture(int slot, const uint8_t* pixels)
+{
+    bool& flag = slot == 0 ? r3d_hasDiffuse : r3d_hasEnvmap;
+    if (!pixels) {
+        flag = false;  // the old texels stay in the block
+        return;
+    }
+    memcpy(r3d_texture_memory + (slot == 0 ? DiffuseSlot : EnvmapSlot), pixels, TextureSize);
+    flag = true;
+}
+
+void r3d_setTextureEnabled(int slot, bool enabled)
+{
+    (slot == 0 ? r3d_hasDiffuse : r3d_hasEnvmap) = enabled;
+}
+
+void r3d_setLUT(const uint8_t* table)
+{
+    r3d_hasLut = table != nullptr;
+    if (table)
+        memcpy(r3d_texture_memory + LutSlot, table, TextureSize);
+}
+
+void r3d_setMaskEnabled(bool on)
+{
+    s_mask = on;
+}
+
+void r3d_setMaskValue(uint8_t index)
+{
+    r3d_mask_value = index;
+}
+
+void r3d_render(const Model* m)
+{
+    void (*draw)(const ProjVertex*, const ProjVertex*, const ProjVertex*);
+    if (s_mask)
+        draw = draw_triangle_mask;
+    else if (r3d_hasDiffuse && r3d_hasEnvmap)
+        draw = draw_triangle_full;
+    else
+        draw = draw_triangle_diffuse;
+    // A model built by hand with fewer than 3 * numTris vertices draws only its complete triangles.
+    const uint32_t tris = m->numTris <= m->numVerts / 3u ? m->numTris : m->numVerts / 3u;
+    const ProjVertex* p = m->proj;
+    for (uint32_t t = 0; t < tris; t++, p += 3) {
+        if (std::signbit(p[0].invZ) || std::signbit(p[1].invZ) || std::signbit(p[2].invZ))
+            continue;  // a corner behind the camera: no near-plane clipping, the triangle is skipped
+        draw(&p[0], &p[1], &p[2]);
+    }
+}
+
+void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
+{
+    const uint32_t n = m->numWireIndices, nv = m->numVerts;
+    for (uint32_t i = 0; i + 4 <= n; i += 4) {  // closed quads; a shared edge is drawn twice
+        for (uint32_t k = 0; k < 4; k++) {
+            const uint32_t ia = (uint32_t)m->wireIndices[i + k];
+            const uint32_t ib = (uint32_t)m->wireIndices[i + ((k + 1) & 3)];
+            if (ia >= nv || ib >= nv)
+                continue;
+            ProjVertex a = m->proj[ia], b = m->proj[ib];
+            if (std::signbit(a.invZ) || std::signbit(b.invZ))
+                continue;
+            a.invZ += depthOffset;  // pulled toward the viewer so the line beats its own faces
+            b.invZ += depthOffset;
+            r3d_drawLine(&a, &b, colour);
+        }
+    }
+}
+
+// Low 32 bits of integer(invZ * 65536), converted through 64 bits in the current mode.
+static uint32_t line_depth(float invZ)
+{
+    return (uint32_t)(uint64_t)lrintf(invZ * 65536.0f);
+}
+
+void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
+{
+    // Endpoints beyond 2^24 pixels (or not numbers) are dropped: the 8.8 steps would overflow.
+    const float lim = 16777216.0f;
+    if (!(std::fabs(a->x) <= lim && std::fabs(a->y) <= lim && std::fabs(b->x) <= lim && std::fabs(b->y) <= lim))
+        return;
+    const int64_t x0 = lrintf(a->x), y0 = lrintf(a->y), x1 = lrintf(b->x), y1 = lrintf(b->y);
+    const uint32_t z0 = line_depth(a->invZ) + r3d_zadd;
+    const uint32_t z1 = line_depth(b->invZ) + r3d_zadd;
+    const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1;
+    const int64_t ady = y1 > y0 ? y1 - y0 : y0 - y1;
+    const int64_t n = adx > ady ? adx : ady;
+    if (n == 0)
+        return;
+    // 8.8 fixed-point positions; steps truncate toward zero. Depth steps by a signed 32-bit value.
+    const int64_t sx = ((x1 - x0) * 256) / n;
+    const int64_t sy = ((y1 - y0) * 256) / n;
+    const uint32_t sz = (uint32_t)((int32_t)(z1 - z0) / (int32_t)(n > 0x7FFFFFFF ? 0x7FFFFFFF : n));
+    int64_t X = x0 * 256, Y = y0 * 256;
+    uint32_t Z = z0;
+    for (int64_t i = 0; i < n; i++) {
+        if (X < 0 || X > 319 * 256 || Y < 0 || Y > 199 * 256)
+            return;  // a line stops at its first point off screen
+        const int64_t p = (Y >> 8) * R3dWidth + (X >> 8);
+        if (Z > r3d_zbuffer[p]) {
+            r3d_zbuffer[p] = Z;
+            r3d_buffer[p] = colour;
+        }
+        X += sx;
+        Y += sy;
+        Z += sz;
+    }
+}

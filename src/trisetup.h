@@ -1,0 +1,154 @@
+// Triangle set-up and edge walking shared by the three rasterisers (full, diffuse, mask).
+//
+// Runs inside a renderer pass: every float-to-integer conversion (lrintf) rounds toward +infinity,
+// so a row or column is covered when its integer coordinate lies on or after the start edge and
+// before the end edge. Per triangle: cull, sort by y, reject, split at the middle vertex,
+// constant per-pixel gradients. Per row: the span ends from the left and right edges and the
+// attribute values at the first covered column, recomputed in float from the left edge (no
+// fixed-point drift), handed to the variant's span routine.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "model.h"
+
+namespace trisetup {
+
+constexpr long ScreenW = 320, ScreenH = 200;
+
+// Screen positions beyond this many pixels (or not numbers at all) are dropped with their
+// triangle: float no longer resolves whole pixels there, and the integer edges would overflow.
+constexpr float MaxCoordinate = 16777216.0f;
+
+template <int N>
+struct Vert {
+    float x, y;
+    float q[N];  // q[0] is invZ, then the variant's texture coordinates
+};
+
+template <int N>
+inline bool coords_ok(const Vert<N>& v)
+{
+    return std::fabs(v.x) <= MaxCoordinate && std::fabs(v.y) <= MaxCoordinate;  // false for NaN
+}
+
+// A column from an edge's x; the clamp only matters for values no triangle on screen produces.
+inline int32_t to_column(float x)
+{
+    long c = lrintf(x);
+    return (int32_t)(c < -(1L << 30) ? -(1L << 30) : (c > (1L << 30) ? (1L << 30) : c));
+}
+
+// grad(const float dqdx[N]) is called once per drawn triangle; row(offset, x1, x2, q[N]) once per
+// covered row with the attribute values at column x1.
+template <int N, class Grad, class Row>
+inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad grad, Row row)
+{
+    if (!coords_ok(a) || !coords_ok(b) || !coords_ok(c))
+        return;
+    // Back-face cull: drawn only when a -> b -> c runs clockwise on screen (area negative).
+    const float area = (b.y - a.y) * (c.x - a.x) - (b.x - a.x) * (c.y - a.y);
+    if (!std::signbit(area))
+        return;
+
+    // Sort by y without swapping equal values: (b, c), then (a, smaller), then the other pair.
+    const Vert<N>* p0 = &a;
+    const Vert<N>* p1 = &b;
+    const Vert<N>* p2 = &c;
+    const Vert<N>* t_;
+    if (p2->y < p1->y) { t_ = p1; p1 = p2; p2 = t_; }
+    if (p1->y < p0->y) { t_ = p0; p0 = p1; p1 = t_; }
+    if (p2->y < p1->y) { t_ = p1; p1 = p2; p2 = t_; }
+
+    const long y0 = lrintf(p0->y), y1 = lrintf(p1->y), y2 = lrintf(p2->y);
+    if (std::signbit(p2->y) || y0 >= ScreenH || y0 == y2)
+        return;
+
+    // Split: W is the span width at P1's height; under one pixel the triangle is dropped.
+    const float t = (p1->y - p0->y) / (p2->y - p0->y);
+    const float W = (p1->x - p0->x) - t * (p2->x - p0->x);
+    if (W > -1.0f && W < 1.0f)
+        return;
+    float dqdx[N];
+    for (int k = 0; k < N; k++)
+        dqdx[k] = ((p1->q[k] - p0->q[k]) - t * (p2->q[k] - p0->q[k])) / W;
+    grad(dqdx);
+
+    // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge.
+    const bool longLeft = W > 0.0f;
+    float lx = 0, ldx = 0, rx = 0, rdx = 0;
+    float lq[N], ldq[N];
+    auto setLeft = [&](const Vert<N>* s, const Vert<N>* e, long startRow) {
+        const float dy = e->y - s->y;
+        const float pre = (float)startRow - s->y;
+        ldx = (e->x - s->x) / dy;
+        lx = s->x + pre * ldx;
+        for (int k = 0; k < N; k++) {
+            ldq[k] = (e->q[k] - s->q[k]) / dy;
+            lq[k] = s->q[k] + pre * ldq[k];
+        }
+    };
+    auto setRight = [&](const Vert<N>* s, const Vert<N>* e, long startRow) {
+        rdx = (e->x - s->x) / (e->y - s->y);
+        rx = s->x + ((float)startRow - s->y) * rdx;
+    };
+    auto setLong = [&](long startRow) {
+        if (longLeft)
+            setLeft(p0, p2, startRow);
+        else
+            setRight(p0, p2, startRow);
+    };
+    auto setShort = [&](const Vert<N>* s, const Vert<N>* e, long startRow) {
+        if (longLeft)
+            setRight(s, e, startRow);
+        else
+            setLeft(s, e, startRow);
+    };
+
+    int32_t offset;
+    auto walk = [&](long from, long to) {
+        float q[N];
+        for (long r = from; r < to; r++) {
+            const int32_t x1 = to_column(lx);
+            const float sub = (float)x1 - lx;
+            for (int k = 0; k < N; k++)
+                q[k] = lq[k] + sub * dqdx[k];
+            const int32_t x2 = to_column(rx);
+            lx += ldx;
+            rx += rdx;
+            for (int k = 0; k < N; k++)
+                lq[k] += ldq[k];
+            row(offset, x1, x2, q);
+            offset += ScreenW;
+        }
+    };
+
+    const long end2 = y2 < ScreenH ? y2 : ScreenH;
+    if (p1->y < 0.0f) {
+        // Upper half wholly above row 0: both edges evaluated at row 0, lower half only.
+        setLong(0);
+        setShort(p1, p2, 0);
+        offset = 0;
+        walk(0, end2);
+        return;
+    }
+    const long first = y0 < 0 ? 0 : y0;  // top clip: a vertex above row 0 starts the walk at row 0
+    setLong(first);
+    setShort(p0, p1, first);
+    offset = (int32_t)first * ScreenW;
+    walk(first, y1 < ScreenH ? y1 : ScreenH);
+    if (y1 == y2 || y1 >= ScreenH)
+        return;
+    setShort(p1, p2, y1);  // the edge that ended at P1 continues to P2 (prestep y1 - P1.y)
+    offset = (int32_t)y1 * ScreenW;
+    walk(y1, end2);
+}
+
+// Low 16 bits of ceil(value * 65536): an 8.8 texture coordinate or step (wraps every turn).
+inline uint16_t to_fixed88(float value)
+{
+    return (uint16_t)(uint64_t)lrintf(value * 65536.0f);
+}
+
+}  // namespace trisetup
