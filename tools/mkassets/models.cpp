@@ -1,0 +1,479 @@
+// The solid objects of the 3D scenes: torus (Wire, FinalTorus), spike ball, torus-knot tube,
+// braided tendril and skull, written as .qx3 triangle lists with wireframe quads.
+//
+// Sizes are chosen for each scene's depth and field of view (screen size = size * 250 / z):
+// torus outer radius 13 at z 55-60, knot about 13 at z 50, spike tips 21 at z 80, tendril and
+// skull about 40 tall at z 80, so each object fills roughly two thirds of the 200 rows.
+//
+// Orientation: camera space looks along +z with y up; the rasteriser draws triangles whose
+// cross(b - a, c - a) faces the viewer, so every triangle is stored with that cross product
+// pointing outward (Mesh::tri).
+#include "models.h"
+
+#include "artlib.h"
+#include "mkassets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <unordered_map>
+
+using namespace art;
+
+namespace models {
+
+static const float Pi = 3.14159265358979f;
+static const float TwoPi = 6.28318530717959f;
+
+// ---------------------------------------------------------------- torus
+
+namespace {
+struct Torus : ParamSurface {
+    float R, r;
+    V3 pos(float s, float t) const override {
+        float a = TwoPi * s, b = TwoPi * t;
+        float w = R + r * std::cos(b);
+        return v3(w * std::cos(a), w * std::sin(a), r * std::sin(b));
+    }
+};
+}  // namespace
+
+Mesh torus() {
+    Torus t;
+    t.R = 9.5f;
+    t.r = 3.5f;
+    Mesh m;
+    gridMesh(m, t, 40, 20, true, 3.0f, 1.0f);
+    return m;
+}
+
+// ---------------------------------------------------------------- tubes along curves
+
+namespace {
+// A tube of radius rad(s) around the curve c(s), framed by parallel transport; for a closed
+// curve the frame's leftover twist is spread evenly so that the seam matches.
+struct Tube : ParamSurface {
+    std::function<V3(float)> centre;
+    std::function<float(float)> radius;
+    bool closed = true;
+    float twist = 0;  // extra turns of the frame along the length (texture spiral)
+    static const int N = 2048;
+    std::vector<V3> nrm, bin;
+
+    void build() {
+        nrm.resize(N + 1);
+        bin.resize(N + 1);
+        auto tangent = [&](float s) {
+            float h = 1e-4f;
+            float s0 = closed ? s - h : std::max(0.0f, s - h), s1 = closed ? s + h : std::min(1.0f, s + h);
+            return normalise(centre(s1) - centre(s0));
+        };
+        V3 t0 = tangent(0);
+        V3 up = std::fabs(t0.y) < 0.9f ? v3(0, 1, 0) : v3(1, 0, 0);
+        V3 n = normalise(cross(cross(t0, up), t0));
+        for (int i = 0; i <= N; ++i) {
+            float s = float(i) / N;
+            V3 t = tangent(s);
+            n = normalise(n - t * dot(n, t));
+            nrm[i] = n;
+            bin[i] = cross(t, n);
+        }
+        if (closed) {
+            // Angle between the transported end frame and the start frame, spread over the length.
+            V3 ne = nrm[N], n0 = nrm[0], b0 = bin[0];
+            float ang = std::atan2(dot(ne, b0), dot(ne, n0));
+            for (int i = 0; i <= N; ++i) {
+                float a = -ang * float(i) / N;
+                V3 a0 = nrm[i], a1 = bin[i];
+                nrm[i] = a0 * std::cos(a) + a1 * std::sin(a);
+                bin[i] = a1 * std::cos(a) - a0 * std::sin(a);
+            }
+        }
+    }
+    V3 pos(float s, float t) const override {
+        float ss = closed ? s - std::floor(s) : std::clamp(s, 0.0f, 1.0f);
+        float x = ss * N;
+        int i = std::min(N - 1, int(x));
+        float f = x - i;
+        V3 n = normalise(nrm[i] * (1 - f) + nrm[i + 1] * f);
+        V3 b = normalise(bin[i] * (1 - f) + bin[i + 1] * f);
+        float a = TwoPi * (t + twist * s);
+        return centre(s) + (n * std::cos(a) + b * std::sin(a)) * radius(ss);
+    }
+};
+}  // namespace
+
+Mesh knot() {
+    Tube k;
+    const float R = 7.4f, r = 3.3f;
+    k.centre = [=](float s) {
+        float phi = TwoPi * s;
+        float w = R + r * std::cos(3 * phi);
+        return v3(w * std::cos(2 * phi), w * std::sin(2 * phi), -r * std::sin(3 * phi));
+    };
+    k.radius = [](float) { return 2.2f; };
+    k.closed = true;
+    k.build();
+    Mesh m;
+    // 8 texture repeats along the length, one around, matching the tube's proportions.
+    gridMesh(m, k, 128, 12, true, 8.0f, 1.0f);
+    return m;
+}
+
+// ---------------------------------------------------------------- tendril
+
+namespace {
+struct Bulb : ParamSurface {
+    // Surface of revolution around y, lumpy, closed at both poles.
+    V3 pos(float s, float t) const override {
+        float th = Pi * std::clamp(s, 0.0f, 1.0f);  // 0 = bottom pole
+        float ph = TwoPi * t;
+        float rr = 7.0f * std::sin(th) * (1.0f + 0.12f * std::sin(3 * ph + 2 * th) * std::sin(th));
+        float y = -18.0f - 5.0f * std::cos(th);
+        return v3(rr * std::cos(ph), y, rr * std::sin(ph));
+    }
+};
+}  // namespace
+
+Mesh tendril() {
+    Mesh m;
+    for (int k = 0; k < 3; ++k) {
+        Tube t;
+        float base = TwoPi * k / 3.0f;
+        t.closed = false;
+        t.twist = 0.75f;
+        t.centre = [=](float s) {
+            float turns = 1.15f;
+            float a = base + TwoPi * turns * s;
+            // The braid tightens as it rises, then the tips splay out and curl over.
+            float splay = smoothstep(0.55f, 1.0f, s);
+            float hr = 4.4f * (1.0f - 0.5f * s) + 11.0f * splay * splay;
+            float y = -19.0f + 44.0f * s - 9.0f * splay * splay * splay;
+            return v3(hr * std::cos(a), y, hr * std::sin(a));
+        };
+        t.radius = [](float s) {
+            float taper = std::pow(std::max(0.0f, 1.0f - s), 0.7f);
+            float ridges = 1.0f + 0.08f * std::sin(TwoPi * 9.0f * s) * (1.0f - s);
+            return 3.9f * taper * ridges + 0.02f;
+        };
+        t.build();
+        gridMesh(m, t, 56, 10, false, 3.0f, 1.0f, 2, 1);
+    }
+    Bulb b;
+    gridMesh(m, b, 16, 20, false, 1.0f, 1.0f, 2, 2);
+    return m;
+}
+
+// ---------------------------------------------------------------- spike ball
+
+Mesh spike() {
+    // Icosahedron, subdivided twice: its 162 vertices become the spike tips. One more split
+    // gives each tip a ring of base vertices (edge midpoints), so the pushed-to-sphere shape is
+    // exactly the three-times-subdivided icosphere.
+    const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
+    std::vector<V3> vs = {v3(-1, t, 0), v3(1, t, 0), v3(-1, -t, 0), v3(1, -t, 0), v3(0, -1, t), v3(0, 1, t),
+                          v3(0, -1, -t), v3(0, 1, -t), v3(t, 0, -1), v3(t, 0, 1), v3(-t, 0, -1), v3(-t, 0, 1)};
+    for (V3& v : vs) v = normalise(v);
+    std::vector<std::array<int, 3>> fs = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                                          {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                                          {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                                          {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
+    auto subdivide = [&]() {
+        std::map<std::pair<int, int>, int> mid;
+        auto midpoint = [&](int a, int b) {
+            auto key = std::make_pair(std::min(a, b), std::max(a, b));
+            auto it = mid.find(key);
+            if (it != mid.end()) return it->second;
+            vs.push_back(normalise(vs[a] + vs[b]));
+            mid[key] = int(vs.size()) - 1;
+            return int(vs.size()) - 1;
+        };
+        std::vector<std::array<int, 3>> nf;
+        for (auto& f : fs) {
+            int ab = midpoint(f[0], f[1]), bc = midpoint(f[1], f[2]), ca = midpoint(f[2], f[0]);
+            nf.push_back({f[0], ab, ca});
+            nf.push_back({f[1], bc, ab});
+            nf.push_back({f[2], ca, bc});
+            nf.push_back({ab, bc, ca});
+        }
+        fs = nf;
+    };
+    subdivide();
+    subdivide();
+    const float TipR = 21.0f, BaseR = 10.6f;
+    const float URep = 4.0f;
+    Mesh m;
+    auto lon = [&](V3 d) { return (std::atan2(d.z, d.x) / TwoPi + 0.5f) * URep; };
+    auto baseV = [&](V3 d) { return 0.42f + 0.54f * (std::acos(std::clamp(d.y, -1.0f, 1.0f)) / Pi); };
+    auto coneNormal = [&](V3 tip, V3 b) {
+        V3 a = normalise(tip);
+        V3 s = b - tip;
+        V3 w = cross(a, s);
+        V3 n = normalise(cross(w, s));
+        V3 radial = b - a * dot(b, a);
+        if (dot(n, radial) < 0) n = n * -1.0f;
+        // A quarter of the sphere normal keeps the unkicked ball from looking too faceted.
+        return normalise(n * 0.75f + normalise(b) * 0.25f);
+    };
+    for (auto& f : fs) {
+        V3 A = vs[f[0]], B = vs[f[1]], C = vs[f[2]];
+        V3 mAB = normalise(A + B), mBC = normalise(B + C), mCA = normalise(C + A);
+        V3 tips[3] = {A, B, C};
+        V3 bases[3][2] = {{mAB, mCA}, {mBC, mAB}, {mCA, mBC}};
+        for (int k = 0; k < 3; ++k) {
+            V3 T = tips[k] * TipR, b1 = bases[k][0] * BaseR, b2 = bases[k][1] * BaseR;
+            MVert vt, v1, v2;
+            vt.p = T;
+            v1.p = b1;
+            v2.p = b2;
+            v1.n = coneNormal(T, b1);
+            v2.n = coneNormal(T, b2);
+            vt.n = normalise(v1.n + v2.n);
+            float u1 = lon(bases[k][0]), u2 = lon(bases[k][1]);
+            if (u1 - u2 > URep * 0.5f) u2 += URep;
+            if (u2 - u1 > URep * 0.5f) u1 += URep;
+            v1.u = u1;
+            v2.u = u2;
+            vt.u = 0.5f * (u1 + u2);
+            v1.v = baseV(bases[k][0]);
+            v2.v = baseV(bases[k][1]);
+            vt.v = 0.02f;
+            m.tri(vt, v1, v2);
+        }
+        // The valley between three spikes.
+        V3 cs[3] = {mAB, mBC, mCA};
+        MVert cv[3];
+        for (int k = 0; k < 3; ++k) {
+            cv[k].p = cs[k] * BaseR;
+            cv[k].n = cs[k];
+            cv[k].u = lon(cs[k]);
+            cv[k].v = baseV(cs[k]);
+        }
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 3; ++j)
+                if (cv[j].u - cv[k].u > URep * 0.5f) cv[k].u += URep;
+        m.tri(cv[0], cv[1], cv[2]);
+    }
+    // Wireframe: each triangle as a quad repeating its last corner.
+    for (int i = 0; i < m.numTris; ++i) m.wire.insert(m.wire.end(), {3 * i, 3 * i + 1, 3 * i + 2, 3 * i + 2});
+    return m;
+}
+
+// ---------------------------------------------------------------- skull
+
+namespace {
+float sdEllipsoid(V3 p, V3 c, V3 r) {
+    V3 q = p - c;
+    float k0 = length(v3(q.x / r.x, q.y / r.y, q.z / r.z));
+    float k1 = length(v3(q.x / (r.x * r.x), q.y / (r.y * r.y), q.z / (r.z * r.z)));
+    return k1 > 0 ? k0 * (k0 - 1.0f) / k1 : -std::min(r.x, std::min(r.y, r.z));
+}
+float sdCapsule(V3 p, V3 a, V3 b, float r) {
+    V3 pa = p - a, ba = b - a;
+    float h = std::clamp(dot(pa, ba) / dot(ba, ba), 0.0f, 1.0f);
+    return length(pa - ba * h) - r;
+}
+float sdRoundBox(V3 p, V3 b, float r) {
+    V3 q = v3(std::fabs(p.x) - b.x, std::fabs(p.y) - b.y, std::fabs(p.z) - b.z);
+    V3 mq = v3(std::max(q.x, 0.0f), std::max(q.y, 0.0f), std::max(q.z, 0.0f));
+    return length(mq) + std::min(std::max(q.x, std::max(q.y, q.z)), 0.0f) - r;
+}
+float smin(float a, float b, float k) {
+    float h = std::clamp(0.5f + 0.5f * (b - a) / k, 0.0f, 1.0f);
+    return b + (a - b) * h - k * h * (1.0f - h);
+}
+float ssub(float d, float cut, float k) {  // d minus cut, smoothed
+    return -smin(-d, cut, k);
+}
+
+// Skull in its own units (about 2.3 tall), face toward -z, y up.
+float skullSdf(V3 p) {
+    V3 q = v3(std::fabs(p.x), p.y, p.z);  // mirror-symmetric parts
+    float d = sdEllipsoid(p, v3(0, 0.30f, 0.14f), v3(0.80f, 0.80f, 0.98f));
+    // Temples pinch the cranium above the cheekbones.
+    d = ssub(d, sdEllipsoid(q, v3(0.86f, -0.05f, -0.18f), v3(0.16f, 0.30f, 0.36f)), 0.12f);
+    // Face (upper jaw) and brow ridge.
+    d = smin(d, sdEllipsoid(p, v3(0, -0.30f, -0.40f), v3(0.50f, 0.42f, 0.46f)), 0.18f);
+    d = smin(d, sdCapsule(q, v3(0.0f, 0.10f, -0.70f), v3(0.44f, 0.08f, -0.64f), 0.10f), 0.10f);
+    // Cheekbones and the arches running back to the ears.
+    d = smin(d, sdEllipsoid(q, v3(0.45f, -0.22f, -0.50f), v3(0.15f, 0.11f, 0.22f)), 0.10f);
+    d = smin(d, sdCapsule(q, v3(0.52f, -0.22f, -0.42f), v3(0.66f, -0.18f, 0.04f), 0.055f), 0.06f);
+    // Eye sockets: big and deep, slightly squared.
+    float eye = sdEllipsoid(q, v3(0.28f, -0.05f, -0.78f), v3(0.215f, 0.19f, 0.42f));
+    d = ssub(d, eye, 0.04f);
+    // Nasal cavity: pear shape, pointed at the top.
+    float nose = smin(sdEllipsoid(q, v3(0.0f, -0.40f, -0.82f), v3(0.13f, 0.11f, 0.34f)),
+                      sdEllipsoid(q, v3(0.0f, -0.25f, -0.84f), v3(0.06f, 0.13f, 0.34f)), 0.06f);
+    d = ssub(d, nose, 0.03f);
+    // Cheek hollows under the cheekbones.
+    d = ssub(d, sdEllipsoid(q, v3(0.50f, -0.58f, -0.34f), v3(0.17f, 0.20f, 0.32f)), 0.10f);
+    // Cut the upper jaw off just above the teeth.
+    d = ssub(d, sdEllipsoid(p, v3(0, -0.98f, -0.40f), v3(0.75f, 0.30f, 0.65f)), 0.05f);
+    // Lower jaw: chin, body and the rising branches at the back.
+    float jaw = sdEllipsoid(p, v3(0, -1.02f, -0.50f), v3(0.30f, 0.15f, 0.22f));
+    jaw = smin(jaw, sdCapsule(q, v3(0.20f, -1.00f, -0.52f), v3(0.47f, -0.90f, -0.08f), 0.10f), 0.10f);
+    jaw = smin(jaw, sdCapsule(q, v3(0.47f, -0.90f, -0.08f), v3(0.55f, -0.40f, 0.02f), 0.08f), 0.08f);
+    // Hollow behind the chin so the lower teeth stand on a rim.
+    jaw = ssub(jaw, sdEllipsoid(p, v3(0, -0.86f, -0.30f), v3(0.26f, 0.10f, 0.30f)), 0.04f);
+    d = std::min(d, jaw);
+    // Teeth: two rows of rounded blocks on arcs, each block turned to face outward, with clear
+    // gaps between them.
+    float teeth = 1e9f;
+    for (int row = 0; row < 2; ++row) {
+        float rad = row == 0 ? 0.36f : 0.33f;
+        float cy = row == 0 ? -0.64f : -0.83f;
+        float cz = -0.42f;
+        for (int i = 0; i < 6; ++i) {
+            float a = (i - 2.5f) * 0.33f;
+            float tx = rad * std::sin(a), tz = cz - rad * std::cos(a);
+            V3 l = p - v3(tx, cy, tz);
+            // rotate into the tooth's frame (about y by a)
+            float lx = l.x * std::cos(a) + l.z * std::sin(a);
+            float lz = -l.x * std::sin(a) + l.z * std::cos(a);
+            float hgt = row == 0 ? 0.075f : 0.065f;
+            teeth = std::min(teeth, sdRoundBox(v3(lx, l.y, lz), v3(0.030f, hgt, 0.05f), 0.030f));
+        }
+    }
+    d = std::min(d, teeth);
+    // Fine bone texture.
+    d += 0.006f * fbm3(p.x * 9, p.y * 9, p.z * 9, 3, 7);
+    return d;
+}
+}  // namespace
+
+Mesh skull() {
+    const float Scale = 17.5f;
+    const float h = 0.052f;
+    const V3 lo = v3(-0.98f, -1.26f, -1.08f);
+    const int nx = int(1.96f / h) + 2, ny = int(2.50f / h) + 2, nz = int(2.30f / h) + 2;  // grid points
+    std::vector<float> f(size_t(nx) * ny * nz);
+    auto idx = [&](int i, int j, int k) { return (size_t(k) * ny + j) * nx + i; };
+    for (int k = 0; k < nz; ++k)
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) f[idx(i, j, k)] = skullSdf(lo + v3(i * h, j * h, k * h));
+    auto grad = [&](V3 p) {
+        const float e = 0.004f;
+        return normalise(v3(skullSdf(p + v3(e, 0, 0)) - skullSdf(p - v3(e, 0, 0)),
+                            skullSdf(p + v3(0, e, 0)) - skullSdf(p - v3(0, e, 0)),
+                            skullSdf(p + v3(0, 0, e)) - skullSdf(p - v3(0, 0, e))));
+    };
+    // Surface nets: one vertex per cell that the surface crosses, at the mean of the edge
+    // crossings, then pulled onto the surface; one quad per crossed grid edge.
+    const int cx = nx - 1, cy = ny - 1, cz = nz - 1;
+    auto cid = [&](int i, int j, int k) { return (size_t(k) * cy + j) * cx + i; };
+    std::unordered_map<size_t, MVert> cellVert;
+    static const int E[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
+                                 {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    for (int k = 0; k < cz; ++k)
+        for (int j = 0; j < cy; ++j)
+            for (int i = 0; i < cx; ++i) {
+                float c[8];
+                V3 cp[8];
+                int neg = 0;
+                for (int n = 0; n < 8; ++n) {
+                    int di = n & 1, dj = (n >> 1) & 1, dk = (n >> 2) & 1;
+                    c[n] = f[idx(i + di, j + dj, k + dk)];
+                    cp[n] = lo + v3((i + di) * h, (j + dj) * h, (k + dk) * h);
+                    neg += c[n] < 0;
+                }
+                if (neg == 0 || neg == 8) continue;
+                V3 sum{0, 0, 0};
+                int cnt = 0;
+                for (auto& e : E) {
+                    float a = c[e[0]], b = c[e[1]];
+                    if ((a < 0) == (b < 0)) continue;
+                    float t = a / (a - b);
+                    sum = sum + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
+                    ++cnt;
+                }
+                V3 p = sum * (1.0f / cnt);
+                V3 centre = cp[0] + v3(h, h, h) * 0.5f;
+                for (int it = 0; it < 2; ++it) {
+                    float d = skullSdf(p);
+                    p = p - grad(p) * d;
+                }
+                // stay near the cell so quads don't fold
+                V3 off = p - centre;
+                float lim = 0.75f * h;
+                p = centre + v3(std::clamp(off.x, -lim, lim), std::clamp(off.y, -lim, lim), std::clamp(off.z, -lim, lim));
+                MVert v;
+                v.n = grad(p);
+                v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
+                // Front projection, with a little depth mixed in so the sides don't streak.
+                v.u = (v.p.x + 0.45f * v.p.z) / 36.0f;
+                v.v = (-v.p.y + 0.30f * v.p.z) / 36.0f;
+                cellVert[cid(i, j, k)] = v;
+            }
+    Mesh m;
+    std::unordered_map<size_t, int> cellIndex;  // a stored copy of each cell's vertex
+    std::map<std::pair<size_t, size_t>, bool> edges;
+    auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3) {
+        const MVert &a = cellVert[c0], &b = cellVert[c1], &c = cellVert[c2], &d = cellVert[c3];
+        int base = int(m.verts.size());
+        if (length(a.p - c.p) <= length(b.p - d.p)) {
+            m.tri(a, b, c);
+            m.tri(a, c, d);
+        } else {
+            m.tri(a, b, d);
+            m.tri(b, c, d);
+        }
+        size_t cs[4] = {c0, c1, c2, c3};
+        const MVert* vs[4] = {&a, &b, &c, &d};
+        for (int n = 0; n < 4; ++n) {
+            if (!cellIndex.count(cs[n]))
+                for (int q = base; q < base + 6; ++q)
+                    if (m.verts[q].p.x == vs[n]->p.x && m.verts[q].p.y == vs[n]->p.y && m.verts[q].p.z == vs[n]->p.z) {
+                        cellIndex[cs[n]] = q;
+                        break;
+                    }
+            size_t x0 = cs[n], x1 = cs[(n + 1) & 3];
+            edges[{std::min(x0, x1), std::max(x0, x1)}] = true;
+        }
+    };
+    for (int k = 1; k < nz - 1; ++k)
+        for (int j = 1; j < ny - 1; ++j)
+            for (int i = 0; i < nx - 1; ++i)
+                if ((f[idx(i, j, k)] < 0) != (f[idx(i + 1, j, k)] < 0))
+                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k));
+    for (int k = 1; k < nz - 1; ++k)
+        for (int j = 0; j < ny - 1; ++j)
+            for (int i = 1; i < nx - 1; ++i)
+                if ((f[idx(i, j, k)] < 0) != (f[idx(i, j + 1, k)] < 0))
+                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k));
+    for (int k = 0; k < nz - 1; ++k)
+        for (int j = 1; j < ny - 1; ++j)
+            for (int i = 1; i < nx - 1; ++i)
+                if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
+                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k));
+    // Wireframe: the net's edges that run inside every third horizontal layer of cells and every
+    // third vertical (constant x) layer, which draws contour rings like a scan.
+    auto decode = [&](size_t c, int& i, int& j, int& k) {
+        i = int(c % cx);
+        j = int((c / cx) % cy);
+        k = int(c / (size_t(cx) * cy));
+    };
+    for (auto& e : edges) {
+        int i0, j0, k0, i1, j1, k1;
+        decode(e.first.first, i0, j0, k0);
+        decode(e.first.second, i1, j1, k1);
+        bool ring = (j0 == j1 && j0 % 3 == 0) || (i0 == i1 && (i0 - cx / 2) % 4 == 0);
+        if (!ring) continue;
+        auto a = cellIndex.find(e.first.first), b = cellIndex.find(e.first.second);
+        if (a == cellIndex.end() || b == cellIndex.end()) continue;
+        m.wire.insert(m.wire.end(), {a->second, b->second, b->second, b->second});
+    }
+    return m;
+}
+
+// ---------------------------------------------------------------- generator
+
+static bool generate(const std::string& outdir) {
+    return mkassets::writeFile(outdir, "srcdata/torus.qx3", buildQx3(torus())) &&
+           mkassets::writeFile(outdir, "srcdata/spike.qx3", buildQx3(spike())) &&
+           mkassets::writeFile(outdir, "srcdata/knot.qx3", buildQx3(knot())) &&
+           mkassets::writeFile(outdir, "srcdata/tendril.qx3", buildQx3(tendril())) &&
+           mkassets::writeFile(outdir, "srcdata/skull.qx3", buildQx3(skull()));
+}
+MKASSETS_GENERATOR("models", generate);
+
+}  // namespace models
