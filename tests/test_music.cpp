@@ -1,0 +1,168 @@
+// The show's module: well-formed, deterministic, clean loops, and, rendered through the
+// tracker player, an accent on every scene start and kick, no clipping, no long silence, and
+// the end position reached between three and four minutes in.
+#include "music.h"
+#include "registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <unistd.h>
+#include <string>
+
+namespace {
+
+uint32_t be16(const mkassets::Bytes& b, size_t at) { return (uint32_t)b[at] << 8 | b[at + 1]; }
+
+const mkassets::Bytes& module() {
+    static const mkassets::Bytes m = [] {
+        std::string err;
+        mkassets::Bytes b = music::buildModule(&err);
+        EXPECT_TRUE(err.empty()) << err;
+        return b;
+    }();
+    return m;
+}
+
+const music::Render& rendered() {
+    static const music::Render r = [] {
+        music::Render out;
+        std::string err;
+        EXPECT_TRUE(music::renderModule(module(), out, err)) << err;
+        return out;
+    }();
+    return r;
+}
+
+TEST(Music, ModuleLayoutIsAnEightChannelModuleOfTheWholeSong) {
+    const mkassets::Bytes& m = module();
+    ASSERT_GT(m.size(), 1084u);
+    EXPECT_EQ(std::string((const char*)&m[1080], 4), "8CHN");
+    const int orders = m[950];
+    EXPECT_EQ(orders, music::EndOrder + 1);
+    int patterns = 0;
+    for (int i = 0; i < 128; ++i) patterns = std::max(patterns, m[952 + i] + 1);
+    size_t expected = 1084 + (size_t)patterns * music::RowsPerPattern * music::Channels * 4;
+    for (int s = 0; s < 31; ++s) {
+        size_t h = 20 + 30 * s;
+        uint32_t len = be16(m, h + 22) * 2, loopStart = be16(m, h + 26) * 2, loopLen = be16(m, h + 28) * 2;
+        EXPECT_LE(m[h + 25], 64) << "sample " << s + 1 << " volume";
+        if (loopLen > 2) {
+            EXPECT_LE(loopStart + loopLen, len) << "sample " << s + 1 << " loops past its end";
+        }
+        expected += len;
+    }
+    EXPECT_EQ(m.size(), expected);
+}
+
+TEST(Music, BuildIsByteIdenticalAndTheGeneratorWritesIt) {
+    std::string err;
+    EXPECT_EQ(music::buildModule(&err), module());
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("test_music_" + std::to_string(::getpid()));
+    bool found = false;
+    for (const mkassets::Generator& g : mkassets::allGenerators())
+        if (std::string(g.name) == "music") {
+            found = true;
+            ASSERT_TRUE(g.fn(dir.string()));
+        }
+    ASSERT_TRUE(found) << "no generator named music";
+    std::ifstream f(dir / "srcdata" / "s32.mod", std::ios::binary);
+    mkassets::Bytes onDisk((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(onDisk, module());
+    fs::remove_all(dir);
+}
+
+TEST(Music, InstrumentsAreCompleteAndLoopWithoutClicks) {
+    std::vector<music::Sample> samples = music::buildSamples();
+    std::set<std::string> names;
+    for (const music::Sample& s : samples) names.insert(s.name);
+    for (const char* need : {"kick", "snare", "clap", "closed hat", "open hat", "crash", "bass", "pad minor", "lead"})
+        EXPECT_TRUE(names.count(need)) << "missing instrument " << need;
+    ASSERT_LE(samples.size(), 31u);
+    for (const music::Sample& s : samples) {
+        SCOPED_TRACE(s.name);
+        ASSERT_FALSE(s.pcm.empty());
+        EXPECT_EQ(s.pcm.size() % 2, 0u);
+        EXPECT_LE(s.pcm.size(), 131070u);  // 16-bit word count in the header
+        if (s.loopLength == 0) {
+            // One-shots start and stop at rest: no click at the note start or when the sample runs out.
+            EXPECT_LE(std::abs(s.pcm.front()), 8);
+            EXPECT_LE(std::abs(s.pcm.back()), 2);
+            continue;
+        }
+        ASSERT_EQ(s.loopStart % 2, 0u);
+        ASSERT_EQ(s.loopLength % 2, 0u);
+        ASSERT_LE(s.loopStart + s.loopLength, s.pcm.size());
+        // The jump from the loop's last sample back to its first must look like any other step
+        // of the waveform.
+        int largestStep = 0;
+        for (uint32_t i = s.loopStart + 1; i < s.loopStart + s.loopLength; ++i)
+            largestStep = std::max(largestStep, std::abs(s.pcm[i] - s.pcm[i - 1]));
+        int seam = std::abs(s.pcm[s.loopStart] - s.pcm[s.loopStart + s.loopLength - 1]);
+        EXPECT_LE(seam, largestStep);
+        EXPECT_GT(largestStep, 0);
+    }
+}
+
+TEST(Music, PlaysToTheEndWithinThreeToFourMinutesInStrictTime) {
+    const music::Render& r = rendered();
+    ASSERT_GE(r.framesToEnd, 0) << "order 27, row 8 never reached";
+    double seconds = (double)r.framesToEnd / r.rate;
+    EXPECT_GE(seconds, 180.0);
+    EXPECT_LE(seconds, 240.0);
+    // Every row of every order up to the end plays once, in order, 0.12 s apart: nothing loops,
+    // skips or changes tempo, so the positions the show keys on come exactly on time.
+    for (int i = 0; i <= music::EndOrder * music::RowsPerPattern + music::EndRow; ++i)
+        ASSERT_EQ(r.rowStart[i], (int64_t)i * r.rate * 12 / 100) << "order " << i / 64 << ", row " << i % 64;
+}
+
+TEST(Music, EverySceneStartAndKickRisesSixDecibels) {
+    const music::Render& r = rendered();
+    int strict = 0;
+    for (const music::SyncPoint& p : music::syncPoints()) {
+        int64_t f = r.rowStart[p.order * music::RowsPerPattern + p.row];
+        ASSERT_GE(f, 0) << p.order << ":" << p.row << " never played";
+        if (!p.strict) continue;
+        ++strict;
+        EXPECT_GE(music::riseDb(r, f), music::MinStrictRiseDb) << p.what << " at " << p.order << ":" << p.row;
+        EXPECT_GT(music::levelDb(r, f, r.rate * 60 / 1000), -30.0) << p.what << " is too quiet";
+    }
+    EXPECT_EQ(strict, 16);  // 11 scene starts and 5 object-scene kicks
+    std::string text;
+    EXPECT_TRUE(music::syncReport(r, text)) << text;
+}
+
+TEST(Music, NoClippingAndNoLongSilence) {
+    const music::Render& r = rendered();
+    EXPECT_LE(r.longestFullScaleRun, 4);
+    EXPECT_LT(r.peak, 1.0);
+    EXPECT_LT(r.longestSilenceSeconds, 2.0);
+    EXPECT_GT(r.peak, 0.1) << "the mix is far too quiet";
+}
+
+TEST(Music, LevelMeasuresMatchKnownSignals) {
+    music::Render r;
+    r.pcm.assign(44100 * 2, 0);
+    for (size_t i = 22050 * 2; i < r.pcm.size(); ++i) r.pcm[i] = (i / 2) % 2 ? 16384 : -16384;  // square at -6 dBFS
+    EXPECT_NEAR(music::levelDb(r, 22050, 4410), -6.02, 0.01);
+    EXPECT_NEAR(music::levelDb(r, 0, 4410), -100.0, 1e-9);  // silence reads as the floor
+    EXPECT_NEAR(music::riseDb(r, 22050), 93.98, 0.01);
+    EXPECT_NEAR(music::levelDb(r, 44000, 1000), -6.02, 0.01);  // a window past the end is cut short
+}
+
+TEST(Music, ANonModuleIsRefusedWithOneLine) {
+    mkassets::Bytes junk(64, 0x5A);
+    music::Render r;
+    std::string err;
+    EXPECT_FALSE(music::renderModule(junk, r, err));
+    EXPECT_NE(err.find("music:"), std::string::npos);
+    EXPECT_EQ(err.find('\n'), std::string::npos);
+}
+
+}  // namespace
