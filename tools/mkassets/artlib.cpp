@@ -49,13 +49,41 @@ void Palette::finish() {
         if (std::find(q.begin(), q.end(), e) == q.end()) q.push_back(e);
     }
     if (q.size() > 254) q.resize(254);
-    // Pad with interpolated greys between existing neighbours so every slot is a usable colour.
-    int pad = 0;
+    // Pad by splitting the widest gaps between neighbours in brightness order, so the extra
+    // entries refine the ramps the scene already uses.
+    auto lum = [](const std::array<uint8_t, 3>& a) { return 0.30f * a[0] + 0.59f * a[1] + 0.11f * a[2]; };
     while (q.size() < 254) {
-        uint8_t g = uint8_t(1 + (pad * 7) % 61);
-        std::array<uint8_t, 3> e = {g, g, uint8_t(std::min(62, g + 1))};
-        if (std::find(q.begin(), q.end(), e) == q.end()) q.push_back(e);
-        ++pad;
+        std::vector<std::array<uint8_t, 3>> s = q;
+        s.push_back({0, 0, 0});
+        std::stable_sort(s.begin(), s.end(), [&](const auto& a, const auto& b) { return lum(a) < lum(b); });
+        std::vector<std::pair<int, size_t>> gaps;
+        for (size_t i = 0; i + 1 < s.size(); ++i) {
+            int d = 0;
+            for (int k = 0; k < 3; ++k) d += (s[i][k] - s[i + 1][k]) * (s[i][k] - s[i + 1][k]);
+            gaps.push_back({-d, i});
+        }
+        std::stable_sort(gaps.begin(), gaps.end());
+        bool added = false;
+        for (auto& g : gaps) {
+            const auto &a = s[g.second], &b = s[g.second + 1];
+            std::array<uint8_t, 3> m = {uint8_t((a[0] + b[0] + 1) / 2), uint8_t((a[1] + b[1] + 1) / 2),
+                                        uint8_t((a[2] + b[2] + 1) / 2)};
+            if ((m[0] | m[1] | m[2]) && std::find(q.begin(), q.end(), m) == q.end()) {
+                q.push_back(m);
+                added = true;
+                break;
+            }
+        }
+        if (!added) {
+            // Every gap is a single step: take the first unused dark grey-blue.
+            for (int v = 1; v < 64 * 64 && !added; ++v) {
+                std::array<uint8_t, 3> m = {uint8_t(v % 63), uint8_t(v % 63), uint8_t(std::min(62, v % 63 + v / 63))};
+                if ((m[0] | m[1] | m[2]) && std::find(q.begin(), q.end(), m) == q.end()) {
+                    q.push_back(m);
+                    added = true;
+                }
+            }
+        }
     }
     std::stable_sort(q.begin(), q.end(), [](const auto& a, const auto& b) {
         float la = 0.30f * a[0] + 0.59f * a[1] + 0.11f * a[2];

@@ -128,7 +128,7 @@ struct Bulb : ParamSurface {
     V3 pos(float s, float t) const override {
         float th = Pi * std::clamp(s, 0.0f, 1.0f);  // 0 = bottom pole
         float ph = TwoPi * t;
-        float rr = 7.0f * std::sin(th) * (1.0f + 0.12f * std::sin(3 * ph + 2 * th) * std::sin(th));
+        float rr = 8.0f * std::sin(th) * (1.0f + 0.12f * std::sin(3 * ph + 2 * th) * std::sin(th));
         float y = -18.0f - 5.0f * std::cos(th);
         return v3(rr * std::cos(ph), y, rr * std::sin(ph));
     }
@@ -147,20 +147,21 @@ Mesh tendril() {
             float a = base + TwoPi * turns * s;
             // The braid tightens as it rises, then the tips splay out and curl over.
             float splay = smoothstep(0.55f, 1.0f, s);
-            float hr = 4.4f * (1.0f - 0.5f * s) + 11.0f * splay * splay;
+            float hr = 5.4f * (1.0f - 0.5f * s) + 12.0f * splay * splay;
             float y = -19.0f + 44.0f * s - 9.0f * splay * splay * splay;
             return v3(hr * std::cos(a), y, hr * std::sin(a));
         };
         t.radius = [](float s) {
             float taper = std::pow(std::max(0.0f, 1.0f - s), 0.7f);
             float ridges = 1.0f + 0.08f * std::sin(TwoPi * 9.0f * s) * (1.0f - s);
-            return 3.9f * taper * ridges + 0.02f;
+            return 4.7f * taper * ridges + 0.02f;
         };
         t.build();
         gridMesh(m, t, 56, 10, false, 3.0f, 1.0f, 2, 1);
     }
     Bulb b;
     gridMesh(m, b, 16, 20, false, 1.0f, 1.0f, 2, 2);
+    for (MVert& v : m.verts) v.p = v.p * 1.1f + v3(0, 4.0f, 0);  // centred on the bob path
     return m;
 }
 
@@ -286,8 +287,10 @@ float ssub(float d, float cut, float k) {  // d minus cut, smoothed
     return -smin(-d, cut, k);
 }
 
+}  // namespace
+
 // Skull in its own units (about 2.3 tall), face toward -z, y up.
-float skullSdf(V3 p) {
+float skullField(V3 p, bool detail) {
     V3 q = v3(std::fabs(p.x), p.y, p.z);  // mirror-symmetric parts
     float d = sdEllipsoid(p, v3(0, 0.30f, 0.14f), v3(0.80f, 0.80f, 0.98f));
     // Temples pinch the cranium above the cheekbones.
@@ -336,10 +339,16 @@ float skullSdf(V3 p) {
     }
     d = std::min(d, teeth);
     // Fine bone texture.
-    d += 0.006f * fbm3(p.x * 9, p.y * 9, p.z * 9, 3, 7);
+    if (detail) d += 0.006f * fbm3(p.x * 9, p.y * 9, p.z * 9, 3, 7);
     return d;
 }
-}  // namespace
+
+static float skullSdf(V3 p) { return skullField(p, true); }
+
+void skullTexCoord(V3 p, float& u, float& v) {
+    u = 0.5f + p.x / SkullTexWidth;
+    v = 0.5f - p.y / SkullTexHeight;
+}
 
 Mesh skull() {
     const float Scale = 17.5f;
@@ -399,9 +408,9 @@ Mesh skull() {
                 MVert v;
                 v.n = grad(p);
                 v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
-                // Front projection, with a little depth mixed in so the sides don't streak.
-                v.u = (v.p.x + 0.45f * v.p.z) / 36.0f;
-                v.v = (-v.p.y + 0.30f * v.p.z) / 36.0f;
+                // Front projection onto one copy of the texture, which is painted to match
+                // (cavities darkened, see the skull image pack).
+                skullTexCoord(p, v.u, v.v);
                 cellVert[cid(i, j, k)] = v;
             }
     Mesh m;
