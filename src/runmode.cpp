@@ -41,6 +41,8 @@ static uint8_t* s_timeEffect;
 static int64_t s_timeCount;
 static int64_t s_timeCap;
 static int s_frameEffect;
+// Where the timeline reached its end marker (0xFFFF: not reached).
+static uint16_t s_endOrder = 0xFFFF, s_endRow = 0xFFFF;
 
 static double runmode_seconds(void) { return std::chrono::duration<double>(Clock::now() - s_begin).count(); }
 
@@ -174,6 +176,7 @@ int runmode_begin(const Options* o)
         s_capturing = 1;
         modplay_setSink(runmode_sink, nullptr);
     }
+    s_endOrder = s_endRow = 0xFFFF;
     s_begin = Clock::now();
     s_active = 1;
     return 1;
@@ -193,6 +196,8 @@ void runmode_frameStart(void)
 
 void runmode_frameEnd(void)
 {
+    if (s_endOrder == 0xFFFF && effect_isEnded())
+        modplay_getCurrentPosition(&s_endOrder, &s_endRow);
     if (!s_times || s_timeCount >= s_timeCap)
         return;
     s_times[s_timeCount] = float(std::chrono::duration<double, std::milli>(Clock::now() - s_frameStart).count());
@@ -261,8 +266,11 @@ static void runmode_printBenchmark(double wall)
     }
     mem_free(scratch);
     double show = double(s_framesShown) / s_options->fps;
-    std::printf("total  frames %lld  wall %.2f s  show %.2f s  %.1fx real time\n",
-                static_cast<long long>(s_framesShown), wall, show, wall > 0.0 ? show / wall : 0.0);
+    char end[24] = "end not reached";
+    if (s_endOrder != 0xFFFF)
+        std::snprintf(end, sizeof end, "ended at %02u:%02u", s_endOrder, s_endRow);
+    std::printf("total  frames %lld  wall %.2f s  show %.2f s  %.1fx real time  %s\n",
+                static_cast<long long>(s_framesShown), wall, show, wall > 0.0 ? show / wall : 0.0, end);
 }
 
 int runmode_finish(void)
