@@ -52,6 +52,19 @@ void BM_PaletteExpand(benchmark::State& state)
 }
 BENCHMARK(BM_PaletteExpand);
 
+void BM_PaletteExpandPortable(benchmark::State& state)
+{
+    Frame& f = frame();
+    for (auto _ : state) {
+        video_expandPortable(f.surface.data(), f.indices.data(), f.palette.data(), VideoPixels);
+        benchmark::DoNotOptimize(f.surface.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * VideoPixels);
+    state.SetBytesProcessed(state.iterations() * VideoPixels * 4);
+}
+BENCHMARK(BM_PaletteExpandPortable);
+
 void BM_PaletteExpandReferenceLoop(benchmark::State& state)
 {
     Frame& f = frame();

@@ -176,6 +176,35 @@ TEST_F(Video, PresentExpandsBufferZeroIntoTheSurface)
     EXPECT_EQ(s[0], 0x00FF0000u);
 }
 
+TEST(VideoExpand, BothVersionsMatchTheTableLookup)
+{
+    // Words with every byte in use (the top byte too), every index, odd counts and offsets.
+    std::vector<uint32_t> palette(256);
+    for (int i = 0; i < 256; i++)
+        palette[i] = (uint32_t)i * 0x01020304u ^ 0xA5C3E10Fu;
+    std::vector<uint8_t> src(64000 + 77);
+    uint32_t seed = 99;
+    for (auto& b : src) {
+        seed = seed * 1664525u + 1013904223u;
+        b = (uint8_t)(seed >> 24);
+    }
+    for (int i = 0; i < 256; i++)
+        src[i] = (uint8_t)i;
+    for (int count : {64000, 1, 7, 63, 64, 65, 128, 200, 1000}) {
+        for (int offset : {0, 3}) {
+            std::vector<uint32_t> a(count + 1, 0x12345678u), b(count + 1, 0x12345678u);
+            video_expand(a.data(), src.data() + offset, palette.data(), count);
+            video_expandPortable(b.data(), src.data() + offset, palette.data(), count);
+            for (int n = 0; n < count; n++) {
+                ASSERT_EQ(a[n], palette[src[offset + n]]) << "count " << count << " pixel " << n;
+                ASSERT_EQ(b[n], palette[src[offset + n]]) << "count " << count << " pixel " << n;
+            }
+            EXPECT_EQ(a[count], 0x12345678u);
+            EXPECT_EQ(b[count], 0x12345678u);
+        }
+    }
+}
+
 TEST_F(Video, DrawPaletteStrip)
 {
     uint8_t* b0 = video_getBuffer(0);
