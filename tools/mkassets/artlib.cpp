@@ -344,6 +344,8 @@ void Mesh::tri(const MVert& a, const MVert& b, const MVert& c) {
     // a camera looking along +z is cross(b - a, c - a) pointing at the viewer: that cross
     // product is the outward face normal.
     V3 fn = cross(b.p - a.p, c.p - a.p);
+    // Zero-area triangles (at the poles of a surface of revolution) are never drawn: drop them.
+    if (length(fn) < 1e-6f) return;
     V3 ns = a.n + b.n + c.n;
     if (dot(fn, ns) < 0) {
         verts.push_back(a);
@@ -395,22 +397,34 @@ void gridMesh(Mesh& m, const ParamSurface& surf, int ns, int nt, bool wrapS, flo
     int gs = ns + 1, gt = nt + 1;
     std::vector<MVert> g(size_t(gs) * gt);
     const float h = 1e-3f;
+    auto ringCentre = [&](float s) {
+        V3 c{0, 0, 0};
+        for (int j = 0; j < nt; ++j) c = c + surf.pos(s, float(j) / nt);
+        return c * (1.0f / nt);
+    };
     for (int i = 0; i < gs; ++i) {
         float s = wrapS ? float(i) / ns : float(i) / (ns - 1 > 0 ? ns - 1 : 1);
         if (!wrapS && i >= ns) s = 1.0f;
-        V3 centre{0, 0, 0};
-        for (int j = 0; j < nt; ++j) centre = centre + surf.pos(s, float(j) / nt);
-        centre = centre * (1.0f / nt);
+        V3 centre = ringCentre(s);
+        // At a pole (a ring shrunk to a point) the derivatives vanish: take them just inside
+        // the surface, and orient against the neighbouring ring's centre.
+        float inward = (!wrapS && s > 0.5f) ? -1.0f : 1.0f;
+        V3 poleRef = ringCentre(std::clamp(s + inward / float(ns), 0.0f, wrapS ? 2.0f : 1.0f));
         for (int j = 0; j < gt; ++j) {
             float t = float(j) / nt;
             MVert v;
             v.p = surf.pos(wrapS && i == ns ? 0.0f : s, j == nt ? 0.0f : t);
-            float s0 = std::max(0.0f, s - h), s1 = std::min(wrapS ? 2.0f : 1.0f, s + h);
-            V3 ps = surf.pos(s1, t) - surf.pos(s0, t);
-            V3 pt = surf.pos(s, t + h) - surf.pos(s, t - h);
-            V3 n = cross(ps, pt);
+            V3 n{0, 0, 0};
+            for (int k = 0; k < 3 && length(n) < 1e-7f; ++k) {
+                float sd = std::clamp(s + inward * 0.002f * float(k), 0.0f, wrapS ? 2.0f : 1.0f);
+                float s0 = std::max(0.0f, sd - h), s1 = std::min(wrapS ? 2.0f : 1.0f, sd + h);
+                V3 ps = surf.pos(s1, t) - surf.pos(s0, t);
+                V3 pt = surf.pos(sd, t + h) - surf.pos(sd, t - h);
+                n = cross(ps, pt);
+            }
             V3 out = v.p - centre;
-            if (length(n) < 1e-9f) n = out;
+            if (length(out) < 1e-4f) out = v.p - poleRef;
+            if (length(n) < 1e-7f) n = out;
             n = normalise(n);
             if (dot(n, out) < 0) n = n * -1.0f;
             v.n = n;
@@ -437,7 +451,7 @@ void gridMesh(Mesh& m, const ParamSurface& surf, int ns, int nt, bool wrapS, flo
             if (i % wireStepS == 0 || j % wireStepT == 0) {
                 // Find the stored copies of the four corners for the wireframe quad.
                 auto find = [&](const MVert& q) {
-                    for (int k = base; k < base + 6; ++k) {
+                    for (int k = base; k < int(m.verts.size()); ++k) {
                         const MVert& w = m.verts[k];
                         if (w.p.x == q.p.x && w.p.y == q.p.y && w.p.z == q.p.z && w.u == q.u && w.v == q.v) return k;
                     }

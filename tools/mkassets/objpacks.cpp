@@ -195,7 +195,7 @@ mkassets::Bytes spike() {
         float em = smoothstep(16.0f, 40.0f, luminance(c));
         Rgb o = scale(c, em * (0.75f + 0.35f * l) + (1.0f - em) * (0.12f + 1.15f * l));
         float s = smoothstep(0.7f, 1.0f, l);
-        return mix(o, rgb(62, 50, 30), s * s * 0.7f);
+        return add(o, scale(rgb(40, 30, 18), s * s));
     };
 
     // Background: a furnace: smoke over a field of cooling lava, embers rising.
@@ -357,11 +357,13 @@ mkassets::Bytes skull() {
                    0.45f);
     p.light = [](Rgb c, float l) {
         // Shadows go violet, the light side warm ivory.
-        Rgb lit = scale(c, 0.15f + 1.05f * l);
-        Rgb shade = add(scale(c, 0.12f), rgb(8, 2, 16));
-        Rgb o = mix(shade, lit, smoothstep(0.0f, 0.45f, l));
+        // (a multiplicative tint, so that more light is never darker)
+        float w = smoothstep(0.0f, 0.5f, l);
+        Rgb tint = rgb(0.80f + 0.20f * w, 0.55f + 0.45f * w, 1.35f - 0.35f * w);
+        Rgb lit = scale(c, 0.16f + 1.05f * l);
+        Rgb o = rgb(lit.r * tint.r, lit.g * tint.g, lit.b * tint.b);
         float s = smoothstep(0.8f, 1.0f, l);
-        return mix(o, rgb(62, 60, 54), s * s * 0.6f);
+        return add(o, scale(rgb(30, 30, 26), s * s));
     };
 
     // Background: violet haze with rays spreading from behind the skull.
@@ -413,10 +415,11 @@ mkassets::Bytes tendril() {
                    0.5f);
     p.light = [](Rgb c, float l) {
         // Wet: deep red shadows, a pink-white sheen.
-        Rgb o = scale(c, 0.12f + 1.15f * l);
-        o = add(o, scale(rgb(8, 0, 2), 1.0f - l));
+        float w = smoothstep(0.0f, 0.5f, l);
+        Rgb lit = scale(c, 0.14f + 1.15f * l);
+        Rgb o = rgb(lit.r * (1.25f - 0.25f * w), lit.g * (0.6f + 0.4f * w), lit.b * (0.9f + 0.1f * w));
         float s = smoothstep(0.76f, 1.0f, l);
-        return mix(o, rgb(62, 54, 52), s * s * 0.8f);
+        return add(o, scale(rgb(34, 30, 30), s * s));
     };
 
     // Background: a membrane of large cells glowing at their nuclei.
