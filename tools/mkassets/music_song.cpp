@@ -66,14 +66,15 @@ const BarText s_bars[] = {
     {"k.halfx",  "X . . . . . . . . . x . . . . ."},
     {"k.halfs",  "x . . . . . . . . . . . . . . ."},
     {"k.speed",  "x . . x x . . . x . . x x . x ."},
-    {"k.white",  "x . . x x . . . x . X . . ^ . ."},
+    {"k.white",  "x . . x x . . . . . X . . ^ . ."},
+    {"k.die",    "x . . . x . . . x . . . x . X ."},
     {"k.g0",     "X . . . . . . . . . . . x . . ."},
     {"k.g1",     "x . . . . . . . x . . x . . x ."},
     {"k.g2",     "X . . . . . . . . . . . . . . ."},
     {"k.g3",     "X . . . x . . . x . x . . . . ."},
     {"k.torus",  "X . . . x . . . X . . . x . . ."},
     {"k.torusend", "X . . . x . . . . . . . . . . ."},
-    {"k.particles", "x . X . . . . . . . . . . . . ."},
+    {"k.particles", ". . X . . . . . . . . . . . . ."},
     // snare and claps
     {"s.half",   ". . . . . . . . c . . . . . . ."},
     {"s.clap",   ". . . . c . . . . . . . c . . ."},
@@ -88,18 +89,19 @@ const BarText s_bars[] = {
     {"s.skull",  ". . . . . . . . s . . . . . . ."},
     {"s.skullf", ". . . . . . . . s . . . s s s s"},
     {"s.skullstop", ". . . . . . . . s . t m l . . ."},
-    {"s.g2",     ". . . . . . . . g . . . g . g ."},
+    {"s.g2",     ". . c . . . . . g . . . g . g ."},
     {"s.roll",   "s/C10 s/C14 s/C18 s/C1C s/C20 s/C24 s/C28 s/C2C s/C30 s/C34 s/C38 s/C40 . . . ."},
-    {"s.white",  ". . . . c . . . s s s s s . . ."},
+    {"s.white",  ". . . . c . . . . . s . . . . ."},
     {"s.torusend", ". . . . c . . . . . . . . . . ."},
     {"s.end",    "s . . . . . . . . . . . . . . ."},
     // hats
     {"h.soft",   "j . j . j . j . j . j . j . j ."},
     {"h.8",      "h . o . h . o . h . o . h . o ."},
-    {"h.16",     "h j h j o j h j h j h j o j h j"},
-    {"h.16die",  "h j h j o j h j h j h j o j . ."},
+    {"h.16",     "h j o j h j h j h j o j h j h j"},
+    {"h.16die",  "h j o j h j h j h j o j h j . ."},
     {"h.stop",   "h . o . h . o . h . . . . . . ."},
     {"h.ring",   "o . . . . . . . . . . . . . . ."},
+    {"h.ring50", "h . o . . . . . . . . . . . . ."},
     // bass (degrees of the bar's chord)
     {"b.hold",   "1/C30 . . . . . . . . . . . . . . ."},
     {"b.off",    "1 . . . . . 1 . . . 8 . . . 1 ."},
@@ -174,6 +176,7 @@ const BarText s_bars[] = {
     {"l.s2", "D-2 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
     {"l.s3", "F-2 . . . ~ ~ ~ ~ A-2 . G-2 . F-2 . D-2 ."},
     {"l.s4", "E-2 . ~ ~ ~ ~ ~ ~ C#2 . ~ ~ ^ . . ."},
+    {"l.s5", "E-2 . . . ~ ~ ~ ~ C#2 . D-2 . E-2 . . ."},
     {"l.p1", "A-2 . D-3 . F-3 . ^ . E-3 . D-3 . A-2 . ^ ."},
     {"l.p2", "A#2 . D-3 . F-3 . ^ . A-3 . G-3 . F-3 . ^ ."},
     {"l.p3", "A-2 . C-3 . F-3 . ^ . E-3 . F-3 . A-3 . ^ ."},
@@ -193,7 +196,7 @@ const BarText s_bars[] = {
     {"f.down58", ". . . . . . . . . . w . . . . ."},
     {"f.down46", ". . . . . . . . . . . . . . w ."},
     {"f.down56", ". . . . . . . . w . . . . . . ."},
-    {"f.riser",  "R . . . . . . . . . . . . . . ."},
+    {"f.riser30", ". . . . . . . . . . . . . . R ."},
     {"f.white",  ". . . . . . . . . . r . . ^ . ."},
     {"f.torus",  "r . . . . . . . r . . . . . . ."},
     {"f.torusend", "r . . . . . . . w . . . . . . ."},
@@ -221,7 +224,7 @@ const OrderText s_orders[] = {
     /* 8 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.beat0 s.beat s.beat s.beat3", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.beat0 a.beat a.beat a.beat3", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
     // Tunnel: rolling sixteenths; the light dies at order 10, row 46.
     /* 9 */ {"Dm Dm Bb A", {"k.drop k.four*3", "-", "h.16*4", "b.16*4", "p.holdq*4", "a.16*4", "-", "f.crash - - -"}},
-    /* 10 */ {"Gm Bb A A", {"k.four*3 -", "-", "h.16 h.16 h.16die -", "b.16 b.16 b.16die -", "p.holdq*3 p.stopq", "a.16 a.16 a.16die a.slow", "l.t1 l.t2 - -", "- - f.down46 -"}},
+    /* 10 */ {"Gm Bb A A", {"k.four k.four k.die -", "-", "h.16 h.16 h.16die -", "b.16 b.16 b.16die -", "p.holdq*3 p.stopq", "a.16 a.16 a.16die a.slow", "l.t1 l.t2 - -", "- - f.down46 -"}},
     // Spike
     /* 11 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.8*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
     /* 12 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.fade", "h.8*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
@@ -230,13 +233,13 @@ const OrderText s_orders[] = {
     /* 14 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
     // Skull: half time, heavy.
     /* 15 */ {"Gm Gm Dm Dm", {"k.halfx k.half k.half k.halfs", "s.skull s.skull s.skull s.skullstop", "h.8*3 h.stop", "b.long*3 b.stop", "p.hold*3 p.stop", "a.skull*3 a.stab", "l.s1 l.s2 l.s3 l.s2", "f.crash - - -"}},
-    /* 16 */ {"Bb Bb A A", {"k.halfx k.half k.half k.halfs", "s.skull s.skull s.skullf s.skullstop", "h.8*3 h.stop", "b.long*3 b.stop", "p.hold*3 p.stop", "a.skull*3 a.stab", "l.s3 l.s2 l.s1 l.s4", "f.crash - - f.down58"}},
+    /* 16 */ {"Bb Bb A A", {"k.halfx k.half k.half k.halfs", "s.skull s.skull s.skullf s.skullstop", "h.8*3 h.stop", "b.long*3 b.stop", "p.hold*3 p.stop", "a.skull*3 a.stab", "l.s3 l.s2 l.s5 l.s4", "f.crash - - f.down58"}},
     // Rings: the breakdown; fades at order 18, row 60.
     /* 17 */ {"Bb C Dm Dm", {"k.hit k.halfs*3", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
     /* 18 */ {"Bb C A A", {"k.halfs*4", "- - - s.half", "h.soft*4", "b.hold*4", "p.hold*3 p.stop", "a.8*3 a.stop", "l.c5 l.c6 l.c7 l.c8", "f.crashq - - -"}},
     // Plane: a phrase every 8 rows (one greeting each); faster from order 20; whiteout at 20:58.
     /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
-    /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash - f.riser f.white"}},
+    /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},
     // Tendril: the main theme at full strength.
     /* 21 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
     /* 22 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
@@ -245,7 +248,7 @@ const OrderText s_orders[] = {
     /* 24 */ {"Dm Gm Bb A", {"k.torus*3 k.torusend", "s.clap*3 s.torusend", "h.8*3 h.stop", "b.roll*3 b.torusend", "p.hold*3 p.fade", "a.phrase*3 a.stab", "l.b5 l.b6 l.b7 l.b8", "f.torus*3 f.torusend"}},
     // QxLogo: the outro; the particles stop at order 26, row 50; the final hit at order 27.
     /* 25 */ {"Bb C Dm Dm", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
-    /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "- - - f.particles"}},
+    /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring50", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "- - - f.particles"}},
     /* 27 */ {"Dm Dm Dm Dm", {"k.hit - - -", "s.end - - -", "h.ring - - -", "b.end - - -", "p.end p.endfade p.endfade -", "a.stab - - -", "l.end - - -", "f.crash - f.endbreak -"}},
 };
 constexpr int OrderCount = (int)(sizeof(s_orders) / sizeof(s_orders[0]));

@@ -162,7 +162,7 @@ Sample snare() {
         b[i] = std::tanh(1.4 * (body + noise));
     }
     fadeEnds(b, r, 0.0002, 0.04);
-    return toSample("snare", b, 52);
+    return toSample("snare", b, 60);
 }
 
 // Several quick noise bursts through a band-pass, then a short room tail.
@@ -184,7 +184,7 @@ Sample clap() {
         b[i] = (bp.bp + 0.5 * bp2.bp) * env;
     }
     fadeEnds(b, r, 0.0002, 0.04);
-    return toSample("clap", b, 50);
+    return toSample("clap", b, 62);
 }
 
 // Six detuned square oscillators (the classic metallic cluster) plus noise, high-passed.
@@ -209,7 +209,7 @@ Sample hat(bool open) {
         b[i] = hp.hp * env;
     }
     fadeEnds(b, r, 0.0003, open ? 0.1 : 0.02);
-    return toSample(open ? "open hat" : "closed hat", b, open ? 40 : 36);
+    return toSample(open ? "open hat" : "closed hat", b, open ? 46 : 44);
 }
 
 Sample crash() {
@@ -377,7 +377,7 @@ Sample pad(bool major) {
     // The attack's end runs into the second pass's start: both come from the same settled state
     // after a whole loop, so copying keeps continuity at the loop start as well as the seam.
     for (size_t i = 0; i < L; ++i) b[attack + i] = again[i];
-    return toSample(major ? "pad major" : "pad minor", b, 40, attack, L);
+    return toSample(major ? "pad major" : "pad minor", b, 50, attack, L);
 }
 
 // Power-chord stab (root, fifth, octave; C4 at C-3) with a snappy filter envelope.
@@ -420,7 +420,7 @@ Sample lead() {
         f.run(x, 3000 + 3500 * std::exp(-t / 0.05), r, 0.9);
         b[i] = f.lp * std::min(1.0, (double)i / 80.0);
     }
-    return toSample("lead", b, 44, loopStart, L);
+    return toSample("lead", b, 56, loopStart, L);
 }
 
 // Two-operator FM pluck (modulator at twice the carrier) whose index falls quickly.
@@ -436,7 +436,7 @@ Sample pluck() {
         b[i] = c * std::exp(-t / 0.3) * std::min(1.0, t / 0.0015);
     }
     fadeEnds(b, r, 0.0, 0.1);
-    return toSample("pluck", b, 42);
+    return toSample("pluck", b, 30);
 }
 
 }  // namespace
