@@ -1,7 +1,9 @@
 // The real window path, driven from outside (see scripts/window-check): with
-// TIDEWATER_WINDOW_OUT set, the loading bar is drawn once headless and once in an SDL window at
-// scale 2; both surfaces are written as PPM, then the window stays up until Escape arrives.
-// Without the variable the driver is skipped, so ordinary test runs need no display.
+// TIDEWATER_WINDOW_OUT set, two frames are drawn once headless and once in an SDL window at
+// scale 2 (the loading bar, then a full-colour frame that shows any channel mix-up); every
+// surface is written as PPM. The window shows frame 1 until the file "next" appears, then frame
+// 2 until Escape arrives. Without the variable the driver is skipped, so ordinary test runs need
+// no display.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,6 +17,7 @@
 #include "kb.h"
 #include "progress.h"
 #include "util.h"
+#include "vector4.h"
 #include "video.h"
 
 namespace {
@@ -40,6 +43,35 @@ void drawLoadingBar()
         progress_inc();
 }
 
+void drawColourFrame()
+{
+    uint8_t palette[768];
+    vec4 s0 = {0, 0, 0, 0}, s1 = {63, 0, 0, 0}, s2 = {0, 63, 0, 0}, s3 = {0, 0, 63, 0}, s4 = {63, 63, 20, 0};
+    video_makePaletteStops(s0, s1, s2, s3, s4, palette);
+    video_setPalette(palette);
+    uint8_t* b = video_getBuffer(0);
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 320; x++)
+            b[y * 320 + x] = (uint8_t)((x * 4 / 5 + (y / 25) * 32) & 255);
+    video_drawPalette();
+    video_present(0.0f);
+}
+
+bool exists(const std::string& path)
+{
+    FILE* f = fopen(path.c_str(), "r");
+    if (f)
+        fclose(f);
+    return f != nullptr;
+}
+
+void touch(const std::string& path)
+{
+    FILE* f = fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fclose(f);
+}
+
 }  // namespace
 
 TEST(WindowDriver, LoadingBarUntilEscape)
@@ -55,7 +87,9 @@ TEST(WindowDriver, LoadingBarUntilEscape)
     glint_setFixedStep(60);
     ASSERT_EQ(video_init(1, 0, 2), 1);
     drawLoadingBar();
-    ASSERT_TRUE(writePpm(dir + "/headless.ppm", glint_getBuffer()));
+    ASSERT_TRUE(writePpm(dir + "/headless1.ppm", glint_getBuffer()));
+    drawColourFrame();
+    ASSERT_TRUE(writePpm(dir + "/headless2.ppm", glint_getBuffer()));
     video_deinit();
 
     // The window: 640 x 400 at the default scale 2, live clock.
@@ -66,16 +100,21 @@ TEST(WindowDriver, LoadingBarUntilEscape)
     EXPECT_EQ(w->GetWindowWidth(), 640u);
     EXPECT_EQ(w->GetWindowHeight(), 400u);
     drawLoadingBar();
-    ASSERT_TRUE(writePpm(dir + "/window-surface.ppm", glint_getBuffer()));
-    FILE* ready = fopen((dir + "/ready").c_str(), "w");
-    ASSERT_NE(ready, nullptr);
-    fclose(ready);
+    ASSERT_TRUE(writePpm(dir + "/window-surface1.ppm", glint_getBuffer()));
+    touch(dir + "/ready1");
 
-    // Keep presenting until Escape goes down (or the window is closed), at most 60 s.
+    // Keep presenting (frame 1, then frame 2 once asked) until Escape goes down or the window
+    // is closed; at most 60 s.
     auto start = std::chrono::steady_clock::now();
-    bool escape = false;
+    bool escape = false, second = false;
     int frames = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        if (!second && exists(dir + "/next")) {
+            drawColourFrame();
+            ASSERT_TRUE(writePpm(dir + "/window-surface2.ppm", glint_getBuffer()));
+            touch(dir + "/ready2");
+            second = true;
+        }
         video_present(0.0f);
         frames++;
         if (kb_keyDown(0x1B)) {
