@@ -196,6 +196,7 @@ const BarText s_bars[] = {
     {"f.down58", ". . . . . . . . . . w . . . . ."},
     {"f.down46", ". . . . . . . . . . . . . . w ."},
     {"f.down56", ". . . . . . . . w . . . . . . ."},
+    {"f.down60", ". . . . . . . . . . . . w/C24 . . ."},
     {"f.riser30", ". . . . . . . . . . . . . . R ."},
     {"f.white",  ". . . . . . . . . . r . . ^ . ."},
     {"f.torus",  "r . . . . . . . r . . . . . . ."},
@@ -236,7 +237,7 @@ const OrderText s_orders[] = {
     /* 16 */ {"Bb Bb A A", {"k.halfx k.half k.half k.halfs", "s.skull s.skull s.skullf s.skullstop", "h.8*3 h.stop", "b.long*3 b.stop", "p.hold*3 p.stop", "a.skull*3 a.stab", "l.s3 l.s2 l.s5 l.s4", "f.crash - - f.down58"}},
     // Rings: the breakdown; fades at order 18, row 60.
     /* 17 */ {"Bb C Dm Dm", {"k.hit k.halfs*3", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
-    /* 18 */ {"Bb C A A", {"k.halfs*4", "- - - s.half", "h.soft*4", "b.hold*4", "p.hold*3 p.stop", "a.8*3 a.stop", "l.c5 l.c6 l.c7 l.c8", "f.crashq - - -"}},
+    /* 18 */ {"Bb C A A", {"k.halfs*4", "- - - s.half", "h.soft*4", "b.hold*4", "p.hold*3 p.stop", "a.8*3 a.stop", "l.c5 l.c6 l.c7 l.c8", "f.crashq - - f.down60"}},
     // Plane: a phrase every 8 rows (one greeting each); faster from order 20; whiteout at 20:58.
     /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
     /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},

@@ -129,10 +129,10 @@ Sample kick(bool boom) {
         double t = i / r;
         double f = 46 + 120 * std::exp(-t / 0.032) + 420 * std::exp(-t / 0.0035);
         ph += f / r;
-        double body = std::sin(2 * Pi * ph) * std::exp(-t / (boom ? 0.34 : 0.26));
+        double body = std::sin(2 * Pi * ph) * std::exp(-t / (boom ? 0.34 : 0.3));
         hp.run(nz.next(), 1800, r, 0.7);
         double click = hp.hp * std::exp(-t / 0.0018) * 0.5;
-        double x = std::tanh(1.7 * (body + click));
+        double x = std::tanh(2.2 * (body + click));
         if (boom) {
             sub += (36 + 20 * std::exp(-t / 0.09)) / r;
             rumble.run(nz.next(), 220, r, 0.8);
@@ -142,7 +142,7 @@ Sample kick(bool boom) {
         b[i] = x;
     }
     fadeEnds(b, r, 0.0002, boom ? 0.3 : 0.03);
-    return toSample(boom ? "impact" : "kick", b, boom ? 64 : 60);
+    return toSample(boom ? "impact" : "kick", b, 64);
 }
 
 Sample snare() {
@@ -332,7 +332,7 @@ Sample bass() {
         double amp = 0.5 + 0.5 * std::exp(-t / 0.18);
         b[i] = std::tanh(1.3 * f.lp) * amp * std::min(1.0, (double)i / 12.0);
     }
-    return toSample("bass", b, 58, loopStart, loopLen);
+    return toSample("bass", b, 64, loopStart, loopLen);
 }
 
 // Detuned-saw chord, slowly breathing through a swept low-pass. Chord tones sit on whole cycle
@@ -377,7 +377,7 @@ Sample pad(bool major) {
     // The attack's end runs into the second pass's start: both come from the same settled state
     // after a whole loop, so copying keeps continuity at the loop start as well as the seam.
     for (size_t i = 0; i < L; ++i) b[attack + i] = again[i];
-    return toSample(major ? "pad major" : "pad minor", b, 50, attack, L);
+    return toSample(major ? "pad major" : "pad minor", b, 46, attack, L);
 }
 
 // Power-chord stab (root, fifth, octave; C4 at C-3) with a snappy filter envelope.
@@ -436,7 +436,7 @@ Sample pluck() {
         b[i] = c * std::exp(-t / 0.3) * std::min(1.0, t / 0.0015);
     }
     fadeEnds(b, r, 0.0, 0.1);
-    return toSample("pluck", b, 30);
+    return toSample("pluck", b, 27);
 }
 
 }  // namespace
