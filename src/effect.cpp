@@ -12,12 +12,12 @@
 // loading bar's steps; the playing order comes from the start positions. A scene joins the
 // show by enabling its line here.
 static Effect* const s_timeline[] = {
-    // &FinalTorus_effect,
-    // &Skull_effect,
-    // &Tendril_effect,
-    // &Knot_effect,
-    // &Spike_effect,
-    // &Wire_effect,
+    &FinalTorus_effect,
+    &Skull_effect,
+    &Tendril_effect,
+    &Knot_effect,
+    &Spike_effect,
+    &Wire_effect,
     // &Credits_effect,
     // &QxLogo_effect,
     // &Tunnel_effect,
