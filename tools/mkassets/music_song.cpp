@@ -125,7 +125,6 @@ const BarText s_bars[] = {
     {"p.stopq",  "P/C20 . . . . . . . . . . . ^ . . ."},
     {"p.fade",   "P . . . . . . . /A02 /A02 /A04 /A04 /A04 ^ . ."},
     {"p.end",    "P . . . . . . . /A01 . /A01 . /A01 . /A01 ."},
-    {"p.endfade", "/A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 ."},
     // arp and stabs
     {"a.8q",     "1/C20 . 5/C18 . 8/C20 . 5/C18 . 10/C20 . 8/C18 . 5/C20 . 3/C18 ."},
     {"a.8",      "1 . 5 . 8 . 5 . 10 . 8 . 5 . 3 ."},
@@ -187,6 +186,8 @@ const BarText s_bars[] = {
     {"l.p8", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ^ . . . . ."},
     {"l.o4", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
     {"l.end", "D-3 . . . ~ ~ ~ ~ /A01 ~ /A01 ~ /A01 ~ /A01 ~"},
+    // any lane: a slow fade (volume down 5 every other row)
+    {"fade",     "/A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 ."},
     // effects
     {"f.crash",  "r . . . . . . . . . . . . . . ."},
     {"f.crashq", "q . . . . . . . . . . . . . . ."},
@@ -250,7 +251,7 @@ const OrderText s_orders[] = {
     // QxLogo: the outro; the particles stop at order 26, row 50; the final hit at order 27.
     /* 25 */ {"Bb C Dm Dm", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
     /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring50", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "- - - f.particles"}},
-    /* 27 */ {"Dm Dm Dm Dm", {"k.hit - - -", "s.end - - -", "h.ring - - -", "b.end - - -", "p.end p.endfade p.endfade -", "a.stab - - -", "l.end - - -", "f.crash - f.endbreak -"}},
+    /* 27 */ {"Dm Dm Dm Dm", {"k.hit - - -", "s.end - - -", "h.ring - - -", "b.end fade fade -", "p.end fade fade -", "a.stab - - -", "l.end fade fade -", "f.crash - f.endbreak -"}},
 };
 constexpr int OrderCount = (int)(sizeof(s_orders) / sizeof(s_orders[0]));
 static_assert(OrderCount == EndOrder + 1, "the song runs to the show's last order");

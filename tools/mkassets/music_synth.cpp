@@ -95,6 +95,45 @@ void fadeEnds(Buf& b, double rate, double inSec, double outSec) {
     for (size_t i = 0; i < out && i < b.size(); ++i) b[b.size() - 1 - i] *= (double)i / (double)out;
 }
 
+// A small room: four damped feedback combs into two all-passes (delays scaled from 44.1 kHz).
+// Adds `seconds` of tail to the buffer and mixes the wet signal in at `wet`.
+void room(Buf& b, double rate, double wet, double feedback, double seconds) {
+    const int combs[4] = {1116, 1277, 1422, 1557};
+    const int allpasses[2] = {556, 341};
+    size_t dry = b.size();
+    b.resize((dry + (size_t)(seconds * rate)) & ~(size_t)1, 0.0);
+    // The room hears the dry sound above about 400 Hz only, so low bodies do not boom.
+    Buf in(b.size(), 0.0);
+    Svf hp;
+    for (size_t i = 0; i < b.size(); ++i) {
+        hp.run(b[i], 400, rate, 0.7);
+        in[i] = hp.hp;
+    }
+    Buf out(b.size(), 0.0);
+    for (int c = 0; c < 4; ++c) {
+        size_t d = (size_t)(combs[c] * rate / 44100.0);
+        Buf line(d, 0.0);
+        double damp = 0;
+        for (size_t i = 0; i < b.size(); ++i) {
+            double y = line[i % d];
+            damp = y * 0.7 + damp * 0.3;
+            line[i % d] = in[i] + damp * feedback;
+            out[i] += y * 0.25;
+        }
+    }
+    for (int a : allpasses) {
+        size_t d = (size_t)(a * rate / 44100.0);
+        Buf line(d, 0.0);
+        for (size_t i = 0; i < out.size(); ++i) {
+            double buffered = line[i % d];
+            double y = buffered - out[i];
+            line[i % d] = out[i] + buffered * 0.5;
+            out[i] = y;
+        }
+    }
+    for (size_t i = 0; i < b.size(); ++i) b[i] += wet * out[i];
+}
+
 // Scales to the 8-bit range (peak 126) with rounding.
 Sample toSample(const char* name, const Buf& b, uint8_t volume, uint32_t loopStart = 0, uint32_t loopLength = 0) {
     Sample s;
@@ -161,7 +200,8 @@ Sample snare() {
         double noise = lp.lp * (0.9 * std::exp(-t / 0.12) + 0.6 * std::exp(-t / 0.012));
         b[i] = std::tanh(1.4 * (body + noise));
     }
-    fadeEnds(b, r, 0.0002, 0.04);
+    room(b, r, 0.35, 0.8, 0.35);
+    fadeEnds(b, r, 0.0002, 0.06);
     return toSample("snare", b, 60);
 }
 
@@ -183,7 +223,8 @@ Sample clap() {
         bp2.run(n, 2600, r, 1.2);
         b[i] = (bp.bp + 0.5 * bp2.bp) * env;
     }
-    fadeEnds(b, r, 0.0002, 0.04);
+    room(b, r, 0.4, 0.8, 0.35);
+    fadeEnds(b, r, 0.0002, 0.06);
     return toSample("clap", b, 62);
 }
 
@@ -248,7 +289,8 @@ Sample tom() {
         lp.run(nz.next(), 2500, r, 0.7);
         b[i] = std::tanh(1.3 * (std::sin(2 * Pi * ph) * std::exp(-t / 0.2) + lp.lp * 0.5 * std::exp(-t / 0.015)));
     }
-    fadeEnds(b, r, 0.0002, 0.05);
+    room(b, r, 0.25, 0.78, 0.3);
+    fadeEnds(b, r, 0.0002, 0.06);
     return toSample("tom", b, 54);
 }
 
@@ -401,7 +443,8 @@ Sample stab() {
         f.run(x, 700 + 5200 * std::exp(-t / 0.06), r, 1.3);
         b[i] = f.lp * std::exp(-t / 0.2);
     }
-    fadeEnds(b, r, 0.001, 0.05);
+    room(b, r, 0.35, 0.82, 0.5);
+    fadeEnds(b, r, 0.001, 0.08);
     return toSample("stab", b, 50);
 }
 
