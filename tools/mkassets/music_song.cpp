@@ -14,7 +14,7 @@
 // Any note, degree or hit may carry an effect: "x/C20", "D-3/305".
 //
 // Arrangement: each order lists its four chords and, for each of the eight lanes, four bar
-// names ("name*3" repeats, "-" is an empty bar). Orders map one-to-one onto patterns.
+// names ("name*3" repeats, "name@20" plays it at volume 20, "-" is an empty bar). Orders map one-to-one onto patterns.
 #include "music.h"
 
 #include <cstdio>
@@ -185,6 +185,10 @@ const BarText s_bars[] = {
     {"l.p7", "F-3 . A#3 . A-3 . ^ . G-3 . F-3 . G-3 . ^ ."},
     {"l.p8", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ^ . . . . ."},
     {"l.o4", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
+    {"l.i1", "A-2 . . . . . . . D-3 . . . E-3 . F-3 ."},
+    {"l.i2", "G-3 . . . . . . . F-3 . . . D-3 . . ."},
+    {"l.i3", "D-3 . . . . . . . F-3 . . . A#2 . . ."},
+    {"l.i4", "C#3 . . . . . . . E-3 . . . ^ . . ."},
     {"l.end", "D-3 . . . ~ ~ ~ ~ /A01 ~ /A01 ~ /A01 ~ /A01 ~"},
     // any lane: a slow fade (volume down 5 every other row)
     {"fade",     "/A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 . /A01 ."},
@@ -215,8 +219,8 @@ const OrderText s_orders[] = {
     // Credits: the pad swells in under impacts on each name (row 0) and dissolve (row 32).
     /* 0 */ {"Dm Bb F C", {"k.hit - k.hit -", "-", "-", "-", "p.swell p.hold*3", "-", "-", "f.crash - f.crashq -"}},
     /* 1 */ {"Dm Bb F C", {"k.hit - k.hit -", "-", "-", "-", "p.hold*4", "a.8q*4", "-", "f.crash - f.crashq -"}},
-    /* 2 */ {"Dm Gm Bb A", {"k.hit - k.hit -", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8q*4", "-", "f.crash - f.crashq -"}},
-    /* 3 */ {"Dm Bb F C", {"k.intro k.introb k.intro k.introb", "s.half*4", "h.8*4", "b.off*4", "p.hold*4", "a.8q*4", "-", "f.crash - f.crashq -"}},
+    /* 2 */ {"Dm Gm Bb A", {"k.hit - k.hit -", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8q*4", "l.i1@18 l.i2@18 l.i3@18 l.i4@18", "f.crash - f.crashq -"}},
+    /* 3 */ {"Dm Bb F C", {"k.intro k.introb k.intro k.introb", "s.half*4", "h.8*4", "b.off*4", "p.hold*4", "a.8q*4", "l.a1@20 l.a2@20 l.a3@20 l.a4@20", "f.crash - f.crashq -"}},
     // Logo: glitch bursts at rows 0 12 16 24 27 30 32, riser from the zoom at 34, roll into whiteout at 48.
     /* 4 */ {"Dm Dm Bb A", {"k.g0 k.g1 k.g2 k.g3", "- - s.g2 s.roll", "-", "b.g0 b.g1 b.g2 b.g3", "p.hold p.hold p.hold p.stop", "a.g0 a.g1 a.stab -", "-", "f.g0 f.g1 f.g2 -"}},
     // Wire: the first drop; a new look on every order; order 8 hits every beat from row 8, fades at 58.
@@ -371,12 +375,21 @@ struct Song {
         return fail("unknown cell '" + tok + "'");
     }
 
-    bool writeBar(const char* name, Lane lane, const Chord& chord, Pattern& p, int bar) {
-        if (!std::strcmp(name, "-")) return true;
+    // `ref` is a bar name, optionally with "@VV": every note without an effect of its own then
+    // starts at volume VV (hex), which turns any bar into a softer echo of itself.
+    bool writeBar(const std::string& ref, Lane lane, const Chord& chord, Pattern& p, int bar) {
+        if (ref == "-") return true;
+        std::string name = ref.substr(0, ref.find('@'));
+        int volume = -1;
+        if (name.size() != ref.size()) {
+            unsigned v = 0;
+            if (std::sscanf(ref.c_str() + name.size() + 1, "%x", &v) != 1 || v > 0x40) return fail("bad volume in '" + ref + "'");
+            volume = (int)v;
+        }
         const char* text = nullptr;
         for (const BarText& b : s_bars)
-            if (!std::strcmp(b.name, name)) text = b.cells;
-        if (!text) return fail(std::string("unknown bar '") + name + "'");
+            if (name == b.name) text = b.cells;
+        if (!text) return fail("unknown bar '" + name + "'");
         std::istringstream in(text);
         std::string tok;
         int row = 0;
@@ -384,6 +397,11 @@ struct Song {
             if (row >= 16) return fail(std::string("bar '") + name + "' has more than 16 cells");
             Cell& c = p[(bar * 16 + row) * Channels + lane];
             if (!parseCell(tok, lane, chord, c)) return fail(err + " in bar '" + name + "'");
+            if (volume >= 0 && c.sample && !c.hasFx) {
+                c.hasFx = true;
+                c.fx = 0xC;
+                c.param = volume;
+            }
             ++row;
         }
         if (row != 16) return fail(std::string("bar '") + name + "' has fewer than 16 cells");
@@ -413,7 +431,7 @@ struct Song {
             if (bars.size() == 1 && bars[0] == "-") bars.assign(4, "-");
             if (bars.size() != 4) return fail("order " + std::to_string(index) + ", lane " + std::to_string(lane) + ": needs four bars");
             for (int b = 0; b < 4; ++b)
-                if (!writeBar(bars[b].c_str(), (Lane)lane, chords[b], p, b)) return fail(err);
+                if (!writeBar(bars[b], (Lane)lane, chords[b], p, b)) return fail(err);
         }
         // Panning goes on the first free effect slot of each channel, early in the pattern, so
         // that a seek to any order restores the stereo picture within a few rows.
