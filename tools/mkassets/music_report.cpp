@@ -101,8 +101,11 @@ bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err) {
     float buf[Chunk * 2];
     int lastOrder = -1, lastRow = -1, runLength = 0;
     out.pcm.reserve((size_t)out.rate * 2 * 220);
+    // A module that plays for hours (or a foreign file the player reads as one) stops here.
+    const int64_t maxFrames = (int64_t)out.rate * 600;
     for (;;) {
         int64_t frame = (int64_t)out.pcm.size() / 2;
+        if (frame >= maxFrames) break;
         size_t got = openmpt_module_read_interleaved_float_stereo(m, out.rate, Chunk, buf);
         if (got == 0) break;
         int order = openmpt_module_get_current_order(m), row = openmpt_module_get_current_row(m);
