@@ -87,7 +87,7 @@ static void runmode_progress(int final)
     } else {
         // Not a terminal: one line per tenth, so logs stay readable.
         int decile = int(frac * 10.0);
-        if (!final && (s_expectedFrames <= 0 || decile <= s_lastDecile))
+        if (decile <= s_lastDecile || (!final && s_expectedFrames <= 0))
             return;
         s_lastDecile = decile;
         std::fprintf(stderr, "capture: %3d%%  %lld frames  %s  %.1fx\n", int(frac * 100.0),
@@ -291,9 +291,11 @@ int runmode_finish(void)
         if (!capture_close()) {
             rc = 1;
         } else {
+            // Wall time up to the finished file, encoder tail and muxing included.
+            double total = runmode_seconds();
+            double shown = double(capture_getFrames()) / s_options->fps;
             std::printf("capture: %lld frames (%.2f s of show) in %.1f s, %.2fx real time, written to %s\n",
-                        static_cast<long long>(capture_getFrames()), double(capture_getFrames()) / s_options->fps,
-                        wall, wall > 0.0 ? double(capture_getFrames()) / s_options->fps / wall : 0.0,
+                        static_cast<long long>(capture_getFrames()), shown, total, total > 0.0 ? shown / total : 0.0,
                         s_options->capture);
         }
     }
