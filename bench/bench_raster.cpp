@@ -8,6 +8,8 @@
 
 #include "../tests/render3d_torus.h"
 #include "r3d.h"
+#include "tridiff.h"
+#include "trifull.h"
 #include "trimask.h"
 
 namespace {
@@ -102,6 +104,45 @@ void BM_WireframeTorus(benchmark::State& state)
     state.counters["lines/s"] = benchmark::Counter((double)s.torus.numWireIndices, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Pure span throughput: two triangles covering the whole frame, textured across several wraps.
+void fill(benchmark::State& state, bool mask, bool env)
+{
+    RasterScene& s = scene();
+    ProjVertex q[4];
+    const float xs[4] = {0, 320, 320, 0}, ys[4] = {0, 0, 200, 200};
+    for (int i = 0; i < 4; i++) {
+        q[i].x = xs[i];
+        q[i].y = ys[i];
+        q[i].invZ = 0.25f + 0.001f * (float)i;
+        q[i].nz = 0;
+        q[i].u = xs[i] / 100.0f;
+        q[i].v = ys[i] / 120.0f;
+        q[i].envU = 0.2f + xs[i] / 640.0f;
+        q[i].envV = 0.3f + ys[i] / 400.0f;
+    }
+    r3d_setMaskEnabled(mask);
+    r3d_setTextureEnabled(1, env);
+    void (*draw)(const ProjVertex*, const ProjVertex*, const ProjVertex*) =
+        mask ? draw_triangle_mask : (env ? draw_triangle_full : draw_triangle_diffuse);
+    for (auto _ : state) {
+        r3d_begin(s.frame.data());
+        draw(&q[0], &q[1], &q[3]);
+        draw(&q[1], &q[2], &q[3]);
+        r3d_end();
+        benchmark::DoNotOptimize(s.frame.data());
+    }
+    r3d_setMaskEnabled(false);
+    r3d_setTextureEnabled(1, true);
+    state.counters["pixels/s"] = benchmark::Counter(64000.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_FillMask(benchmark::State& state) { fill(state, true, false); }
+void BM_FillDiffuse(benchmark::State& state) { fill(state, false, false); }
+void BM_FillFull(benchmark::State& state) { fill(state, false, true); }
+
+BENCHMARK(BM_FillMask)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillDiffuse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillFull)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterMask)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterDiffuse)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterFull)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,7 @@
 // Images, palettes, TGA capture, packs, height maps and the 2D drawers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -386,9 +387,13 @@ TEST(ImageDraw, RawScaleDoublesAboutTheCentre)
             const int expect = inside ? src[((y - 90) / 2) * 10 + (x - 150) / 2] : 0;
             ASSERT_EQ(f.at(x, y), expect) << x << "," << y;
         }
-    // Mostly off screen, large: clipped, samples stay inside the source.
+    // Mostly off screen, large: clipped, samples stay inside the source. Called in another mode,
+    // the drawer still samples by truncation and leaves round-to-nearest in force.
+    util_fpuSetCeilMode();
     image_rawDrawScale(src.data(), 5, 195, 10, 10, 7.3f, f.px(), 0);
     EXPECT_TRUE(f.guardsIntact());
+    EXPECT_EQ(lrintf(2.5f), 2);
+    EXPECT_EQ(f.at(0, 199), src[((199 - 158) * 10 / 73) * 10 + (0 + 31) * 10 / 73]);
     // Lut variant: table[source * 256 + dst].
     Bytes lut(65536);
     for (int i = 0; i < 65536; i++)
