@@ -339,7 +339,7 @@ V3 normalise(V3 a) {
     return l > 0 ? a * (1.0f / l) : V3{0, 0, 1};
 }
 
-void Mesh::tri(const MVert& a, const MVert& b, const MVert& c) {
+void Mesh::tri(const MVert& a, const MVert& b, const MVert& c, bool orient) {
     // The rasteriser draws a triangle whose corners run clockwise on screen (y down), which for
     // a camera looking along +z is cross(b - a, c - a) pointing at the viewer: that cross
     // product is the outward face normal.
@@ -347,7 +347,7 @@ void Mesh::tri(const MVert& a, const MVert& b, const MVert& c) {
     // Zero-area triangles (at the poles of a surface of revolution) are never drawn: drop them.
     if (length(fn) < 1e-6f) return;
     V3 ns = a.n + b.n + c.n;
-    if (dot(fn, ns) < 0) {
+    if (orient && dot(fn, ns) < 0) {
         verts.push_back(a);
         verts.push_back(c);
         verts.push_back(b);

@@ -121,8 +121,9 @@ struct Mesh {
     int numTris = 0;
     std::vector<int32_t> wire;  // groups of four
 
-    // Adds a triangle wound so that its geometric normal agrees with the vertex normals.
-    void tri(const MVert& a, const MVert& b, const MVert& c);
+    // Adds a triangle wound so that its geometric normal agrees with the vertex normals
+    // (or as given, when `orient` is false); zero-area triangles are dropped.
+    void tri(const MVert& a, const MVert& b, const MVert& c, bool orient = true);
     int addExtra(const MVert& v);  // after all triangles
 };
 mkassets::Bytes buildQx3(const Mesh& m);

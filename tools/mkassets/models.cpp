@@ -343,17 +343,18 @@ float skullField(V3 p, bool detail) {
     return d;
 }
 
-static float skullSdf(V3 p) { return skullField(p, true); }
 
 void skullTexCoord(V3 p, float& u, float& v) {
     u = 0.5f + p.x / SkullTexWidth;
     v = 0.5f - p.y / SkullTexHeight;
 }
 
-Mesh skull() {
+// Surface net of the skull's level set skullSdf = iso at cell size h, appended to m; with `wire`
+// it also adds the contour wireframe.
+static void skullNet(Mesh& m, float h, float iso, bool wire) {
     const float Scale = 17.5f;
-    const float h = 0.052f;
     const V3 lo = v3(-0.98f, -1.26f, -1.08f);
+    auto skullSdf = [iso](V3 p) { return skullField(p, true) - iso; };
     const int nx = int(1.96f / h) + 2, ny = int(2.50f / h) + 2, nz = int(2.30f / h) + 2;  // grid points
     std::vector<float> f(size_t(nx) * ny * nz);
     auto idx = [&](int i, int j, int k) { return (size_t(k) * ny + j) * nx + i; };
@@ -413,24 +414,26 @@ Mesh skull() {
                 skullTexCoord(p, v.u, v.v);
                 cellVert[cid(i, j, k)] = v;
             }
-    Mesh m;
     std::unordered_map<size_t, int> cellIndex;  // a stored copy of each cell's vertex
     std::map<std::pair<size_t, size_t>, bool> edges;
-    auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3) {
+    // Quads are wound from the crossing's direction (inside to outside), which keeps the whole
+    // net consistently oriented even where a quad folds.
+    auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3, bool flip) {
+        if (flip) std::swap(c1, c3);
         const MVert &a = cellVert[c0], &b = cellVert[c1], &c = cellVert[c2], &d = cellVert[c3];
         int base = int(m.verts.size());
         if (length(a.p - c.p) <= length(b.p - d.p)) {
-            m.tri(a, b, c);
-            m.tri(a, c, d);
+            m.tri(a, b, c, false);
+            m.tri(a, c, d, false);
         } else {
-            m.tri(a, b, d);
-            m.tri(b, c, d);
+            m.tri(a, b, d, false);
+            m.tri(b, c, d, false);
         }
         size_t cs[4] = {c0, c1, c2, c3};
         const MVert* vs[4] = {&a, &b, &c, &d};
         for (int n = 0; n < 4; ++n) {
             if (!cellIndex.count(cs[n]))
-                for (int q = base; q < base + 6; ++q)
+                for (int q = base; q < int(m.verts.size()); ++q)
                     if (m.verts[q].p.x == vs[n]->p.x && m.verts[q].p.y == vs[n]->p.y && m.verts[q].p.z == vs[n]->p.z) {
                         cellIndex[cs[n]] = q;
                         break;
@@ -443,18 +446,19 @@ Mesh skull() {
         for (int j = 1; j < ny - 1; ++j)
             for (int i = 0; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i + 1, j, k)] < 0))
-                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k));
+                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k), f[idx(i, j, k)] >= 0);
     for (int k = 1; k < nz - 1; ++k)
         for (int j = 0; j < ny - 1; ++j)
             for (int i = 1; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i, j + 1, k)] < 0))
-                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k));
+                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k), f[idx(i, j, k)] < 0);
     for (int k = 0; k < nz - 1; ++k)
         for (int j = 1; j < ny - 1; ++j)
             for (int i = 1; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
-                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k));
-    // Wireframe: the net's edges that run inside every third horizontal layer of cells and every
+                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), f[idx(i, j, k)] >= 0);
+    if (!wire) return;
+    // Wireframe: the net's edges that run inside every second horizontal layer of cells and every
     // third vertical (constant x) layer, which draws contour rings like a scan.
     auto decode = [&](size_t c, int& i, int& j, int& k) {
         i = int(c % cx);
@@ -465,12 +469,21 @@ Mesh skull() {
         int i0, j0, k0, i1, j1, k1;
         decode(e.first.first, i0, j0, k0);
         decode(e.first.second, i1, j1, k1);
-        bool ring = (j0 == j1 && j0 % 3 == 0) || (i0 == i1 && (i0 - cx / 2) % 4 == 0);
+        bool ring = (j0 == j1 && j0 % 2 == 0) || (i0 == i1 && (i0 - cx / 2) % 3 == 0);
         if (!ring) continue;
         auto a = cellIndex.find(e.first.first), b = cellIndex.find(e.first.second);
         if (a == cellIndex.end() || b == cellIndex.end()) continue;
         m.wire.insert(m.wire.end(), {a->second, b->second, b->second, b->second});
     }
+}
+
+Mesh skull() {
+    Mesh m;
+    skullNet(m, 0.075f, 0.0f, true);
+    // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
+    // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
+    // just under the surface with the same texture mapping and fills them with bone colour.
+    skullNet(m, 0.13f, -0.05f, false);
     return m;
 }
 

@@ -290,7 +290,9 @@ mkassets::Bytes knot() {
 mkassets::Bytes skull() {
     Pack p;
     p.pal.ramp(140, {rgb(0, 0, 0), rgb(9, 7, 6), rgb(24, 20, 15), rgb(40, 36, 27), rgb(54, 51, 41), rgb(61, 60, 55)});
-    p.pal.ramp(100, {rgb(0, 0, 0), rgb(5, 0, 11), rgb(14, 3, 26), rgb(27, 10, 44), rgb(42, 26, 58), rgb(56, 48, 62)});
+    p.pal.ramp(70, {rgb(0, 0, 0), rgb(5, 0, 11), rgb(14, 3, 26), rgb(27, 10, 44), rgb(42, 26, 58), rgb(56, 48, 62)});
+    // bone falling into violet shadow, so the painted cavities shade off smoothly
+    p.pal.ramp(40, {rgb(6, 1, 12), rgb(14, 8, 16), rgb(24, 18, 20), rgb(34, 29, 22)});
 
     // The skull's texture is painted in its front projection: bake ambient occlusion from the
     // distance field on a 128 x 128 grid, then add bone grain at full resolution.
@@ -333,6 +335,18 @@ mkassets::Bytes skull() {
             cavity *= 1.0f - smoothstep(0.30f, 0.40f, std::fabs(o.x)) * smoothstep(-0.30f, -0.40f, o.y);
             ao[j * AoN + i] = clampf(1.0f - 1.4f * occ, 0.0f, 1.0f) * (1.0f - 0.9f * cavity);
         }
+    for (int pass = 0; pass < 2; ++pass) {  // soften: the texture is magnified on the model
+        std::vector<float> b = ao;
+        for (int j = 0; j < AoN; ++j)
+            for (int i = 0; i < AoN; ++i) {
+                float sum = 0;
+                for (int dj = -1; dj <= 1; ++dj)
+                    for (int di = -1; di <= 1; ++di)
+                        sum += ao[std::clamp(j + dj, 0, AoN - 1) * AoN + std::clamp(i + di, 0, AoN - 1)];
+                b[j * AoN + i] = sum / 9.0f;
+            }
+        ao = b;
+    }
     auto aoAt = [&](float u, float v) {
         float x = u * AoN - 0.5f, y = v * AoN - 0.5f;
         int x0 = std::clamp(int(std::floor(x)), 0, AoN - 1), y0 = std::clamp(int(std::floor(y)), 0, AoN - 1);
