@@ -72,7 +72,7 @@ const BarText s_bars[] = {
     {"k.g1",     "x . . . . . . . x . . x . . x ."},
     {"k.g2",     "X . . . . . . . . . . . . . . ."},
     {"k.g3",     "X . . . x . . . x . x . . . . ."},
-    {"k.torus",  "X . . . x . . . X . . . x . . ."},
+    {"k.torus",  "X . . . . . . . X . . . . . . ."},
     {"k.torusend", "X . . . x . . . . . . . . . . ."},
     {"k.particles", ". . X . . . . . . . . . . . . ."},
     // snare and claps
@@ -92,6 +92,7 @@ const BarText s_bars[] = {
     {"s.g2",     ". . c . . . . . g . . . g . g ."},
     {"s.roll",   "s/C10 s/C14 s/C18 s/C1C s/C20 s/C24 s/C28 s/C2C s/C30 s/C34 s/C38 s/C40 . . . ."},
     {"s.white",  ". . . . c . . . . . s . . . . ."},
+    {"s.torus",  "s . . . c . . . s . . . c . . ."},
     {"s.torusend", ". . . . c . . . . . . . . . . ."},
     {"s.end",    "s . . . . . . . . . . . . . . ."},
     // hats
@@ -101,6 +102,7 @@ const BarText s_bars[] = {
     {"h.16die",  "h j o j h j h j h j o j h j . ."},
     {"h.stop",   "h . o . h . o . h . . . . . . ."},
     {"h.ring",   "o . . . . . . . . . . . . . . ."},
+    {"h.torus",  "h . o . h . . . h . o . h . . ."},
     {"h.ring50", "h . o . . . . . . . . . . . . ."},
     // bass (degrees of the bar's chord)
     {"b.hold",   "1/C30 . . . . . . . . . . . . . . ."},
@@ -115,6 +117,7 @@ const BarText s_bars[] = {
     {"b.g1",     "1 . . . . . . . 1 . . 1 . . 1 ."},
     {"b.g2",     "1 . . . . . . . . . . . . . . ."},
     {"b.g3",     "1 . . . 1 . . . 1 . 1 . ^ . . ."},
+    {"b.torus",  "1 . 1 8 . 1 . . 1 . 1 8 . 1 . ."},
     {"b.torusend", "1 . 1 8 . 1 . 8 ^ . . . . . . ."},
     {"b.end",    "1 . . . . . . . . . . . . . . ."},
     // pad
@@ -251,7 +254,7 @@ const OrderText s_orders[] = {
     /* 22 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
     // FinalTorus: theme B, then hammer hits every 8 rows to 48 and a fade from 56.
     /* 23 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.16*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
-    /* 24 */ {"Dm Gm Bb A", {"k.torus*3 k.torusend", "s.clap*3 s.torusend", "h.8*3 h.stop", "b.roll*3 b.torusend", "p.hold*3 p.fade", "a.phrase*3 a.stab", "l.b5 l.b6 l.b7 l.b8", "f.torus*3 f.torusend"}},
+    /* 24 */ {"Dm Gm Bb A", {"k.torus*3 k.torusend", "s.torus*3 s.torusend", "h.torus*3 h.stop", "b.torus*3 b.torusend", "p.hold*3 p.fade", "a.phrase*3 a.stab", "l.b5 l.b6 l.b7 l.b8", "f.torus*3 f.torusend"}},
     // QxLogo: the outro; the particles stop at order 26, row 50; the final hit at order 27.
     /* 25 */ {"Bb C Dm Dm", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
     /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring50", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "- - - f.particles"}},
