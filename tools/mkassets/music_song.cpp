@@ -78,7 +78,7 @@ const BarText s_bars[] = {
     // snare and claps
     {"s.half",   ". . . . . . . . c . . . . . . ."},
     {"s.clap",   ". . . . c . . . . . . . c . . ."},
-    {"s.clapf",  ". . . . c . . . . . . . c . g g"},
+    {"s.clapf",  ". . . . c . . . . . . . c g g ."},
     {"s.snare",  ". . . . s . . g . . g . s . . ."},
     {"s.snaref", ". . . . s . . g . . g . s g s s"},
     {"s.stop",   ". . . . s . . . s . s s s . . ."},
@@ -99,6 +99,8 @@ const BarText s_bars[] = {
     {"h.soft",   "j . j . j . j . j . j . j . j ."},
     {"h.8",      "h . o . h . o . h . o . h . o ."},
     {"h.16",     "h j o j h j h j h j o j h j h j"},
+    {"h.8end",   "h . o . h . o . h . o . h . . ."},
+    {"h.16end",  "h j o j h j h j h j o j h . . ."},
     {"h.16die",  "h j o j h j h j h j o j h j . ."},
     {"h.stop",   "h . o . h . o . h . . . . . . ."},
     {"h.ring",   "o . . . . . . . . . . . . . . ."},
@@ -108,6 +110,7 @@ const BarText s_bars[] = {
     {"b.hold",   "1/C30 . . . . . . . . . . . . . . ."},
     {"b.off",    "1 . . . . . 1 . . . 8 . . . 1 ."},
     {"b.roll",   "1 . 1 8 . 1 . 8 1 . 1 8 . 1 8 ."},
+    {"b.rollend", "1 . 1 8 . 1 . 8 1 . 1 8 . ^ . ."},
     {"b.oct",    "1 . 8 . 1 . 8 . 1 . 8 . 1 . 8 5"},
     {"b.16",     "1 1 8 1 1 8 1 1 8 1 1 8 1 5 8 1"},
     {"b.16die",  "1 1 8 1 1 8 1 1 8 1 1 8 1 5 ^ ."},
@@ -227,9 +230,9 @@ const OrderText s_orders[] = {
     // Logo: glitch bursts at rows 0 12 16 24 27 30 32, riser from the zoom at 34, roll into whiteout at 48.
     /* 4 */ {"Dm Dm Bb A", {"k.g0 k.g1 k.g2 k.g3", "- - s.g2 s.roll", "-", "b.g0 b.g1 b.g2 b.g3", "p.hold p.hold p.hold p.stop", "a.g0 a.g1 a.stab -", "-", "f.g0 f.g1 f.g2 -"}},
     // Wire: the first drop; a new look on every order; order 8 hits every beat from row 8, fades at 58.
-    /* 5 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*4", "b.roll*4", "p.hold*4", "a.8q*4", "l.a1 l.a2 l.a3 l.a4", "f.crash - - -"}},
-    /* 6 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*4", "b.roll*4", "p.hold*4", "a.8q*4", "l.a5 l.a6 l.a7 l.a8", "f.crash - - -"}},
-    /* 7 */ {"Dm Gm Bb A", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.16*4", "b.roll*4", "p.hold*4", "a.8*4", "l.b1 l.b2 l.b3 l.b4", "f.crash - - -"}},
+    /* 5 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*4", "l.a1 l.a2 l.a3 l.a4", "f.crash - - -"}},
+    /* 6 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*4", "l.a5 l.a6 l.a7 l.a8", "f.crash - - -"}},
+    /* 7 */ {"Dm Gm Bb A", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.16*3 h.16end", "b.roll*3 b.rollend", "p.hold*4", "a.8*4", "l.b1 l.b2 l.b3 l.b4", "f.crash - - -"}},
     /* 8 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.beat0 s.beat s.beat s.beat3", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.beat0 a.beat a.beat a.beat3", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
     // Tunnel: rolling sixteenths; the light dies at order 10, row 46.
     /* 9 */ {"Dm Dm Bb A", {"k.drop k.four*3", "-", "h.16*4", "b.16*4", "p.holdq*4", "a.16*4", "-", "f.crash - - -"}},
@@ -247,7 +250,7 @@ const OrderText s_orders[] = {
     /* 17 */ {"Bb C Dm Dm", {"k.hit k.halfs*3", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
     /* 18 */ {"Bb C A A", {"k.halfs*4", "- - - s.half", "h.soft*4", "b.hold*4", "p.hold*3 p.stop", "a.8*3 a.stop", "l.c5 l.c6 l.c7 l.c8", "f.crashq - - f.down60"}},
     // Plane: a phrase every 8 rows (one greeting each); faster from order 20; whiteout at 20:58.
-    /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
+    /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.torus*4", "b.torus*3 b.rollend", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
     /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},
     // Tendril: the main theme at full strength.
     /* 21 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
