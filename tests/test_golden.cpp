@@ -1,0 +1,116 @@
+// Golden frames: the show runs headless at a fixed step (`--shots`), and the pixels of frames at
+// chosen music positions in Wire and the five object scenes are hashed and compared with the table
+// below: every look of Wire, and the frames before and after each object scene's kick. A picture
+// change must be deliberate: regenerate the table with
+//   TIDEWATER_GOLDEN_PRINT=1 ./test_golden
+// and say why in the commit.
+// cmake-needs: datafile tidewater
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Golden {
+    const char* shot;   // OO-RR
+    const char* what;
+    uint64_t hash;      // FNV-1a 64 over the frame's RGB pixels, top row first
+};
+
+// clang-format off
+const Golden s_golden[] = {
+    {"05-32", "Wire: see-through wireframe",           0x83095b72198ff46cull},
+    {"06-32", "Wire: hidden-line wireframe",           0x6e51c7f941db4352ull},
+    {"07-32", "Wire: solid, texture and env map",      0x72bb982f544f7484ull},
+    {"08-06", "Wire: solid with wireframe",            0x5cb7d9433f3e5aa9ull},
+    {"08-09", "Wire: wire flash",                      0x392863e5dad3ccb9ull},
+    {"08-60", "Wire: final fade",                      0x70593abe648a056full},
+    {"11-60", "Spike: ball before the kick",           0x46ae1e225be9b0e5ull},
+    {"12-02", "Spike: spikes growing after the kick",  0xc591a6771268458full},
+    {"12-32", "Spike: spiky",                          0x557c65cc1e21cdd5ull},
+    {"13-60", "Knot: before the kick",                 0xb85a4a41a7a5e3f9ull},
+    {"14-02", "Knot: after the kick",                  0x0dfac089bea3e49dull},
+    {"15-60", "Skull: before the kick",                0x852a54ad94d305d1ull},
+    {"16-02", "Skull: after the kick",                 0x6896e3ea27f5c52eull},
+    {"21-60", "Tendril: before the kick",              0x9755f5b6e8f66e13ull},
+    {"22-02", "Tendril: after the kick",               0x38b540edb5850347ull},
+    {"23-60", "FinalTorus: before the kick",           0xcd4421aaafbccfaaull},
+    {"24-02", "FinalTorus: overlay on",                0xd5b088aa1466cf59ull},
+    {"24-12", "FinalTorus: overlay off",               0xb5bb43c8e1b98de4ull},
+    {"24-58", "FinalTorus: fading out",                0x4264791e819836e5ull},
+};
+// clang-format on
+
+uint64_t fnv1a(const uint8_t* p, size_t n)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < n; i++) {
+        h ^= p[i];
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+// Decoded RGB pixels of a PNG, or an empty vector (with the reason in `error`).
+std::vector<uint8_t> readRgb(const std::string& path, int* w, int* h, std::string* error)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        *error = image.message;
+        return {};
+    }
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        *error = image.message;
+        png_image_free(&image);
+        return {};
+    }
+    *w = (int)image.width;
+    *h = (int)image.height;
+    return pixels;
+}
+
+}  // namespace
+
+TEST(Golden, SceneFramesMatchTheirHashes)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / "golden-shots";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+
+    std::string list;
+    for (const Golden& g : s_golden) {
+        if (!list.empty())
+            list += ',';
+        list += std::string(g.shot, 2) + ":" + std::string(g.shot + 3, 2);
+    }
+    const std::string cmd = std::string("\"") + TIDEWATER_EXE + "\" --headless --shots " + list + " --out \"" +
+                            dir.string() + "\" > \"" + (dir / "log.txt").string() + "\" 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    const bool print = std::getenv("TIDEWATER_GOLDEN_PRINT") != nullptr;
+    for (const Golden& g : s_golden) {
+        int w = 0, h = 0;
+        std::string error;
+        const std::vector<uint8_t> rgb = readRgb((dir / (std::string(g.shot) + ".png")).string(), &w, &h, &error);
+        ASSERT_FALSE(rgb.empty()) << g.shot << ": " << error;
+        ASSERT_EQ(w, 320) << g.shot;
+        ASSERT_EQ(h, 200) << g.shot;
+        const uint64_t hash = fnv1a(rgb.data(), rgb.size());
+        if (print)
+            std::printf("    {\"%s\", %-40s 0x%016llxull},\n", g.shot, ("\"" + std::string(g.what) + "\",").c_str(),
+                        (unsigned long long)hash);
+        else
+            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed: look at " << (dir / g.shot).string()
+                                    << ".png";
+    }
+}

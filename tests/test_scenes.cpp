@@ -1,0 +1,552 @@
+// Scene logic of Wire and the five object scenes, driven frame by frame against seeked music
+// positions: triggers at their rows (and only once), timers that stop at exactly 1.0, the Spike
+// morph, the field-of-view alternation that follows the wireframe pass, FinalTorus's overlay
+// toggling and Tendril's frozen x angle.
+//
+// A scene runs once per process (its triggers never re-arm), so each scene has exactly one test
+// that walks it through its whole timeline.
+// cmake-needs: datafile
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "effect.h"
+#include "file.h"
+#include "glint_interface.h"
+#include "knot.h"
+#include "log.h"
+#include "mat.h"
+#include "math.h"
+#include "mem.h"
+#include "model.h"
+#include "modplay.h"
+#include "r3d.h"
+#include "skull.h"
+#include "spike.h"
+#include "tendril.h"
+#include "tor.h"
+#include "util.h"
+#include "video.h"
+#include "wire.h"
+
+namespace {
+
+const float Dt = 1.0f / 60.0f;
+
+class Env : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        util_fpuInit();
+        log_init(0);
+        mem_init();
+        file_mountData(TIDEWATER_DATAFILE);
+        modplay_setMode(ModplayMode_Offline);
+        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
+        glint_setHeadless(1);
+        glint_setFixedStep(60);
+        ASSERT_EQ(video_init(1, 0, 1), 1);
+        math_init();
+        r3d_init();
+        util_fpuSetFullMode();
+    }
+    void TearDown() override
+    {
+        r3d_deinit();
+        math_deinit();
+        video_deinit();
+        modplay_deinit();
+        file_unmountData();
+    }
+};
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
+
+void at(int order, int row)
+{
+    modplay_setCurrentPosition((uint16_t)order, (uint16_t)row);
+    uint16_t o, r;
+    modplay_getCurrentPosition(&o, &r);
+    ASSERT_EQ(o, order);
+    ASSERT_EQ(r, row);
+}
+
+// One frame as the timeline runs it (presentation left out: it does not touch scene state).
+void frame(Effect& e, float dt)
+{
+    e.update(dt);
+    e.render();
+    e.postRetraceUpdate(dt);
+}
+
+void copyLive(uint32_t out[256])
+{
+    std::memcpy(out, video_getLivePalette(), 256 * sizeof(uint32_t));
+}
+
+// The live palette the given fade would leave, computed by the video module itself.
+template <typename Fade>
+void expectLiveEquals(Fade fade, const char* what)
+{
+    uint32_t got[256], want[256];
+    copyLive(got);
+    fade();
+    copyLive(want);
+    for (int i = 0; i < 256; i++)
+        ASSERT_EQ(got[i], want[i]) << what << ", entry " << i;
+}
+
+float wrapOnce(float a)
+{
+    return a >= 360.0f ? a - 360.0f : (a < 0.0f ? a + 360.0f : a);
+}
+
+ObjectSceneState spike()
+{
+    ObjectSceneState s;
+    spike_getState(&s);
+    return s;
+}
+
+}  // namespace
+
+TEST(Scenes, RecordsCarryTheirNamesAndStarts)
+{
+    struct {
+        const Effect* e;
+        const char* name;
+        int order;
+    } want[] = {{&Wire_effect, "Wire", 5},          {&Spike_effect, "Spike", 11},
+                {&Knot_effect, "Knot", 13},         {&Skull_effect, "Skull", 15},
+                {&Tendril_effect, "Tendril", 21},   {&FinalTorus_effect, "FinalTorus", 23}};
+    for (const auto& w : want) {
+        EXPECT_STREQ(w.e->name, w.name);
+        EXPECT_EQ(w.e->startOrder, w.order) << w.name;
+        EXPECT_EQ(w.e->startRow, 0) << w.name;
+        EXPECT_TRUE(w.e->init && w.e->deinit && w.e->update && w.e->postRetraceUpdate && w.e->render &&
+                    w.e->start)
+            << w.name;
+    }
+}
+
+TEST(Scenes, EaseInOutQuad)
+{
+    EXPECT_EQ(ease_inOutQuad(0.0f), 0.0f);
+    EXPECT_EQ(ease_inOutQuad(0.25f), 0.125f);
+    EXPECT_EQ(ease_inOutQuad(0.5f), 0.5f);
+    EXPECT_EQ(ease_inOutQuad(0.75f), 0.875f);
+    EXPECT_EQ(ease_inOutQuad(1.0f), 1.0f);
+    for (float t = 0.0f; t < 1.0f; t += 1.0f / 64)
+        EXPECT_LE(ease_inOutQuad(t), ease_inOutQuad(t + 1.0f / 64)) << t;
+}
+
+TEST(Scenes, Wire)
+{
+    Effect& e = Wire_effect;
+    ASSERT_EQ(e.init(), 1);
+    WireState s;
+    wire_getState(&s);
+
+    // Clear colour and the reserved wireframe colour.
+    const int black = video_findPaletteIndex(s.palette, 0, 0, 0);
+    EXPECT_EQ(s.clearColour, (uint32_t)(uint8_t)black * 0x01010101u);
+    EXPECT_EQ(s.brightCol, video_findPaletteBrightest(s.palette));
+    const int grey = video_findPaletteNearestIndex(s.palette, 60, 60, 60);
+    if (grey != s.brightCol) {
+        for (int i = 0; i < 65536; i++)
+            ASSERT_NE(s.lut[i], s.brightCol) << "lut entry " << i;
+    }
+
+    e.start();
+    wire_getState(&s);
+    EXPECT_EQ(s.position[2], 55.0f);
+    EXPECT_EQ(s.wireframe + s.filled + s.mask + s.diffuse + s.env + s.hide, 0);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    EXPECT_EQ(s.wire_fade_timer, 0.0f);
+
+    // Look 1 at 5/0: see-through wireframe; the flash's first step is t = dt, not 0.
+    ASSERT_NO_FATAL_FAILURE(at(5, 0));
+    frame(e, Dt);
+    wire_getState(&s);
+    EXPECT_EQ(s.wireframe, 1);
+    EXPECT_EQ(s.filled, 0);
+    EXPECT_EQ(s.mask, 1);
+    EXPECT_EQ(s.diffuse + s.env, 0);
+    EXPECT_EQ(s.flash_timer, Dt);
+    expectLiveEquals([&] { video_fadePaletteFromWhite(s.palette, 0, 256, Dt); }, "kick flash");
+    EXPECT_NEAR(s.rotation[0], 60.0f * Dt, 1e-6f);
+
+    // A huge frame never takes a timer past 1.0.
+    ASSERT_NO_FATAL_FAILURE(at(5, 1));
+    frame(e, 3.0f);
+    wire_getState(&s);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    for (int k = 0; k < 3; k++) {
+        EXPECT_GE(s.rotation[k], 0.0f);
+        EXPECT_LT(s.rotation[k], 360.0f);
+    }
+
+    // 6/0: the angles are multiplied before this frame's rotation step; one turn of correction.
+    ASSERT_NO_FATAL_FAILURE(at(5, 40));
+    frame(e, Dt);
+    WireState before;
+    wire_getState(&before);
+    ASSERT_NO_FATAL_FAILURE(at(6, 0));
+    e.update(Dt);
+    wire_getState(&s);
+    const float step = Dt * 60.0f;
+    EXPECT_FLOAT_EQ(s.rotation[0], wrapOnce(before.rotation[0] * 5.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[1], wrapOnce(before.rotation[1] * -34.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[2], wrapOnce(before.rotation[2] * 23.0f + step));
+    EXPECT_EQ(s.wireframe, 1);
+    EXPECT_EQ(s.filled, 1);
+    EXPECT_EQ(s.mask, 1);
+    EXPECT_EQ(s.flash_timer, 0.0f);
+    e.render();
+    e.postRetraceUpdate(Dt);
+
+    // 7/0: additive jump, solid shaded torus without wireframe.
+    frame(e, 2.0f);
+    wire_getState(&before);
+    ASSERT_NO_FATAL_FAILURE(at(7, 0));
+    e.update(Dt);
+    wire_getState(&s);
+    EXPECT_FLOAT_EQ(s.rotation[0], wrapOnce(before.rotation[0] - 15.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[1], wrapOnce(before.rotation[1] - 156.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[2], wrapOnce(before.rotation[2] + 78.0f + step));
+    EXPECT_EQ(s.wireframe, 0);
+    EXPECT_EQ(s.filled, 1);
+    EXPECT_EQ(s.mask, 0);
+    EXPECT_EQ(s.diffuse, 1);
+    EXPECT_EQ(s.env, 1);
+    e.render();
+    e.postRetraceUpdate(Dt);
+    frame(e, 2.0f);
+
+    // 8/0: everything on.
+    wire_getState(&before);
+    ASSERT_NO_FATAL_FAILURE(at(8, 0));
+    e.update(Dt);
+    wire_getState(&s);
+    EXPECT_FLOAT_EQ(s.rotation[0], wrapOnce(before.rotation[0] * 5.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[1], wrapOnce(before.rotation[1] * 4.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[2], wrapOnce(before.rotation[2] * -18.0f + step));
+    EXPECT_EQ(s.wireframe + s.filled + s.diffuse + s.env, 4);
+    EXPECT_EQ(s.mask, 0);
+    e.render();
+    e.postRetraceUpdate(Dt);
+    frame(e, 2.0f);
+
+    // The wire flash: the wireframe entry alone goes to black in 0.25 s.
+    ASSERT_NO_FATAL_FAILURE(at(8, 8));
+    frame(e, Dt);
+    wire_getState(&s);
+    EXPECT_EQ(s.wire_flash_timer, 4.0f * Dt);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    expectLiveEquals([&] { video_fadePaletteToBlack(s.palette, s.brightCol, 1, 4.0f * Dt); }, "wire flash");
+    frame(e, 1.0f);
+    wire_getState(&s);
+    EXPECT_EQ(s.wire_flash_timer, 1.0f);
+
+    // Fired triggers stay fired: seeking back to 8/0 does not jump the angles again.
+    wire_getState(&before);
+    ASSERT_NO_FATAL_FAILURE(at(8, 0));
+    e.update(Dt);
+    wire_getState(&s);
+    EXPECT_FLOAT_EQ(s.rotation[0], wrapOnce(before.rotation[0] + step));
+
+    // 8/56 flash, then 8/58 starts the fade; the running wire flash keeps writing its entry over it.
+    ASSERT_NO_FATAL_FAILURE(at(8, 56));
+    frame(e, Dt);
+    ASSERT_NO_FATAL_FAILURE(at(8, 58));
+    frame(e, Dt);
+    wire_getState(&s);
+    EXPECT_EQ(s.hide, 1);
+    EXPECT_EQ(s.wire_fade_timer, 2.0f * Dt);  // the palette used the value before the step (0)
+    EXPECT_EQ(s.wire_flash_timer, 8.0f * Dt);
+    expectLiveEquals(
+        [&] {
+            video_fadePaletteToBlack(s.palette, 0, 256, 0.0f);
+            video_fadePaletteToBlack(s.palette, s.brightCol, 1, 8.0f * Dt);
+        },
+        "fade start with a running wire flash");
+    frame(e, 5.0f);
+    wire_getState(&s);
+    EXPECT_EQ(s.wire_fade_timer, 1.0f);
+    EXPECT_EQ(s.wire_flash_timer, 1.0f);
+    frame(e, Dt);
+    const uint32_t* live = video_getLivePalette();
+    for (int i = 0; i < 256; i++)
+        ASSERT_EQ(live[i], 0u) << "entry " << i << " after the fade";
+
+    e.deinit();
+}
+
+TEST(Scenes, SpikeMorph)
+{
+    Effect& e = Spike_effect;
+    ASSERT_EQ(e.init(), 1);
+    ObjectSceneState s = spike();
+    ASSERT_NE(s.model, nullptr);
+    const Model* m = s.model;
+    const float* spiky = spike_getVertices();
+    const float* ball = spike_getSphereVertices();
+    bool hasSpikes = false;
+    for (int i = 0; i < m->numVerts; i++) {
+        const vec3& p = m->verts[i].pos;
+        EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 13.435f, 13.435f * 0.003f) << i;
+        EXPECT_EQ(p.x, ball[4 * i]);
+        const float r = std::sqrt(spiky[4 * i] * spiky[4 * i] + spiky[4 * i + 1] * spiky[4 * i + 1] +
+                                  spiky[4 * i + 2] * spiky[4 * i + 2]);
+        hasSpikes |= std::fabs(r - 13.435f) > 1.0f;
+    }
+    EXPECT_TRUE(hasSpikes) << "the spike model is a plain sphere";
+
+    e.start();
+    s = spike();
+    EXPECT_EQ(s.position[2], 60.0f);
+    ASSERT_NO_FATAL_FAILURE(at(11, 0));
+    frame(e, Dt);
+    s = spike();
+    EXPECT_EQ(s.fade_timer, 4.0f * Dt);
+    EXPECT_EQ(r3d_fov, 250.0f);  // no wireframe pass: the next projection uses 250
+    EXPECT_NEAR(s.rotation[0], 2.0f * 50.0f * Dt, 1e-5f);
+    EXPECT_NEAR(s.rotation[1], 1.0f * 50.0f * Dt, 1e-5f);
+    EXPECT_NEAR(s.bob_phase, 2.0f * 50.0f * Dt, 1e-5f);
+    // Bob path from the table: x = 5 sin, y = 8 cos; z untouched.
+    const int idx = (int)(lrintf(s.bob_phase * 22.7555f) & 8191);
+    EXPECT_EQ(s.position[0], 5.0f * g_sincosf[2 * idx]);
+    EXPECT_EQ(s.position[1], 8.0f * g_sincosf[2 * idx + 1]);
+    EXPECT_EQ(s.position[2], 60.0f);
+
+    ASSERT_NO_FATAL_FAILURE(at(11, 30));
+    frame(e, 2.0f);
+    s = spike();
+    EXPECT_EQ(s.fade_timer, 1.0f);
+    EXPECT_EQ(s.spike_timer, 1.0f);
+    for (int i = 0; i < m->numVerts; i++)
+        ASSERT_EQ(m->verts[i].pos.y, ball[4 * i + 1]) << "still a ball before the kick, vertex " << i;
+
+    // The kick: flash, depth 80, and the growth starts in this very frame.
+    ASSERT_NO_FATAL_FAILURE(at(12, 0));
+    frame(e, Dt);
+    s = spike();
+    EXPECT_EQ(s.position[2], 80.0f);
+    EXPECT_EQ(s.flash_timer, Dt);
+    EXPECT_EQ(s.spike_timer, 2.0f * Dt);
+    const float ee = ease_inOutQuad(2.0f * Dt);
+    for (int i = 0; i < m->numVerts; i++)
+        ASSERT_FLOAT_EQ(m->verts[i].pos.z, ball[4 * i + 2] * (1.0f - ee) + spiky[4 * i + 2] * ee) << i;
+
+    // A long frame ends the growth with the exact shape, and nothing moves the vertices afterwards.
+    ASSERT_NO_FATAL_FAILURE(at(12, 1));
+    frame(e, 0.75f);
+    s = spike();
+    EXPECT_EQ(s.spike_timer, 1.0f);
+    EXPECT_LE(s.flash_timer, 1.0f);
+    for (int i = 0; i < m->numVerts; i++) {
+        ASSERT_EQ(m->verts[i].pos.x, spiky[4 * i]) << i;
+        ASSERT_EQ(m->verts[i].pos.y, spiky[4 * i + 1]) << i;
+        ASSERT_EQ(m->verts[i].pos.z, spiky[4 * i + 2]) << i;
+    }
+    frame(e, Dt);
+    EXPECT_EQ(spike().position[2], 80.0f);
+
+    ASSERT_NO_FATAL_FAILURE(at(12, 58));
+    frame(e, Dt);
+    s = spike();
+    EXPECT_EQ(s.fadeout_timer, 4.0f * Dt);
+    frame(e, 9.0f);
+    s = spike();
+    EXPECT_EQ(s.fadeout_timer, 1.0f);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    e.deinit();
+}
+
+TEST(Scenes, KnotKickAndFovAlternation)
+{
+    Effect& e = Knot_effect;
+    ASSERT_EQ(e.init(), 1);
+    e.start();
+    ObjectSceneState s, before;
+    ASSERT_NO_FATAL_FAILURE(at(13, 0));
+    frame(e, Dt);
+    knot_getState(&s);
+    EXPECT_EQ(s.wireframe, 0);
+    EXPECT_EQ(r3d_fov, 250.0f);
+    EXPECT_EQ(s.position[2], 50.0f);
+    EXPECT_EQ(s.bright, video_findPaletteBrightest(s.palette));
+    expectLiveEquals([&] { video_fadePaletteFromBlack(s.palette, 0, 256, 4.0f * Dt); }, "fade-in");
+
+    // The projection of the next frame uses the fov the previous render left: 250 -> 2.4 % smaller.
+    const Model* m = s.model;
+    ASSERT_GT(m->numVerts, 0);
+    e.update(Dt);
+    knot_getState(&s);
+    {
+        mat mx;
+        vec3 rot = {s.rotation[0], s.rotation[1], s.rotation[2], 0}, pos = {s.position[0], s.position[1], s.position[2], 0};
+        mat_set(&mx, rot, pos);
+        const vec3& p = m->verts[0].pos;
+        const float x = p.x * mx.m[0][0] + p.y * mx.m[1][0] + p.z * mx.m[2][0] + mx.m[3][0];
+        const float z = p.x * mx.m[0][2] + p.y * mx.m[1][2] + p.z * mx.m[2][2] + mx.m[3][2];
+        EXPECT_NEAR(m->proj[0].x, 160.0f + x * 250.0f / z, 0.01f);
+    }
+    e.render();
+    e.postRetraceUpdate(Dt);
+
+    ASSERT_NO_FATAL_FAILURE(at(13, 20));
+    frame(e, 4.0f);
+    knot_getState(&before);
+    EXPECT_EQ(before.fade_timer, 1.0f);
+
+    ASSERT_NO_FATAL_FAILURE(at(14, 0));
+    e.update(Dt);
+    knot_getState(&s);
+    const float step = Dt * 50.0f;
+    EXPECT_FLOAT_EQ(s.rotation[0], wrapOnce(before.rotation[0] - 50.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[1], wrapOnce(before.rotation[1] - 20.0f + step));
+    EXPECT_FLOAT_EQ(s.rotation[2], wrapOnce(before.rotation[2] - 30.0f + 2.0f * step));
+    EXPECT_EQ(s.wireframe, 1);
+    e.render();
+    EXPECT_EQ(r3d_fov, 256.0f);  // the wireframe pass's r3d_begin reset it
+    e.postRetraceUpdate(Dt);
+    knot_getState(&s);
+    EXPECT_EQ(s.flash_timer, Dt);
+    expectLiveEquals([&] { video_fadePaletteFromWhite(s.palette, 0, 256, Dt); }, "kick flash");
+
+    e.update(Dt);
+    knot_getState(&s);
+    {
+        mat mx;
+        vec3 rot = {s.rotation[0], s.rotation[1], s.rotation[2], 0}, pos = {s.position[0], s.position[1], s.position[2], 0};
+        mat_set(&mx, rot, pos);
+        const vec3& p = m->verts[0].pos;
+        const float x = p.x * mx.m[0][0] + p.y * mx.m[1][0] + p.z * mx.m[2][0] + mx.m[3][0];
+        const float z = p.x * mx.m[0][2] + p.y * mx.m[1][2] + p.z * mx.m[2][2] + mx.m[3][2];
+        EXPECT_NEAR(m->proj[0].x, 160.0f + x * 256.0f / z, 0.01f);
+    }
+    e.render();
+    e.postRetraceUpdate(Dt);
+
+    ASSERT_NO_FATAL_FAILURE(at(14, 58));
+    frame(e, Dt);
+    knot_getState(&s);
+    EXPECT_EQ(s.fadeout_timer, 4.0f * Dt);
+    frame(e, 100.0f);
+    knot_getState(&s);
+    EXPECT_EQ(s.fadeout_timer, 1.0f);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    EXPECT_EQ(s.fade_timer, 1.0f);
+    e.deinit();
+}
+
+TEST(Scenes, SkullRocking)
+{
+    Effect& e = Skull_effect;
+    ASSERT_EQ(e.init(), 1);
+    e.start();
+    ObjectSceneState s;
+    ASSERT_NO_FATAL_FAILURE(at(15, 0));
+    for (int k = 0; k < 3; k++) {
+        frame(e, k == 1 ? 7.0f : 0.1f);  // 7 s: one 2 pi comes off
+        skull_getState(&s);
+        EXPECT_GE(s.sway_phase, 0.0f);
+        EXPECT_LT(s.sway_phase, 6.2831855f);
+        const float c = g_sincosf[2 * (int)(lrintf(s.sway_phase * 1303.7972f) & 8191) + 1];
+        EXPECT_EQ(s.rotation[0], 8.0f * c);
+        EXPECT_EQ(s.rotation[1], 45.0f * c);
+        EXPECT_EQ(s.rotation[2], 0.0f);
+        EXPECT_EQ(s.position[2], 80.0f);
+    }
+    EXPECT_NEAR(s.sway_phase, 7.2f - 6.2831855f, 1e-5f);
+    EXPECT_EQ(s.wireframe, 0);
+
+    ASSERT_NO_FATAL_FAILURE(at(16, 0));
+    frame(e, Dt);
+    skull_getState(&s);
+    EXPECT_EQ(s.wireframe, 1);
+    EXPECT_EQ(s.flash_timer, Dt);
+    EXPECT_EQ(r3d_fov, 256.0f);
+    ASSERT_NO_FATAL_FAILURE(at(16, 58));
+    frame(e, Dt);
+    frame(e, 1.0f);
+    skull_getState(&s);
+    EXPECT_EQ(s.fadeout_timer, 1.0f);
+    e.deinit();
+}
+
+TEST(Scenes, TendrilKeepsItsXAngle)
+{
+    Effect& e = Tendril_effect;
+    ASSERT_EQ(e.init(), 1);
+    e.start();
+    ObjectSceneState s;
+    ASSERT_NO_FATAL_FAILURE(at(21, 0));
+    frame(e, Dt);
+    tendril_getState(&s);
+    EXPECT_EQ(s.rotation[0], 0.0f);
+    EXPECT_NEAR(s.rotation[1], 2.0f * 50.0f * Dt, 1e-5f);
+    EXPECT_NEAR(s.rotation[2], 0.01f * 50.0f * Dt, 1e-7f);
+    EXPECT_EQ(s.position[2], 80.0f);
+
+    ASSERT_NO_FATAL_FAILURE(at(22, 0));
+    frame(e, Dt);
+    tendril_getState(&s);
+    EXPECT_EQ(s.rotation[0], -50.0f);  // not wrapped either: the axis is never touched
+    EXPECT_EQ(s.wireframe, 1);
+    EXPECT_EQ(s.flash_timer, Dt);
+    for (int k = 0; k < 200; k++) {
+        at(22, 1 + k % 50);
+        frame(e, Dt * (1 + k % 7));
+    }
+    tendril_getState(&s);
+    EXPECT_EQ(s.rotation[0], -50.0f);
+    EXPECT_GE(s.rotation[1], 0.0f);
+    EXPECT_LT(s.rotation[1], 360.0f);
+    e.deinit();
+}
+
+TEST(Scenes, FinalTorusOverlayToggles)
+{
+    Effect& e = FinalTorus_effect;
+    ASSERT_EQ(e.init(), 1);
+    e.start();
+    ObjectSceneState s;
+    ASSERT_NO_FATAL_FAILURE(at(23, 0));
+    frame(e, Dt);
+    tor_getState(&s);
+    EXPECT_EQ(s.wireframe, 0);
+    EXPECT_EQ(s.position[2], 60.0f);
+
+    // On from rows 0, 16, 32, 48, off from 8, 24, 40; a flash every time; rows in between change
+    // nothing.
+    for (int row = 0; row < 56; row++) {
+        ASSERT_NO_FATAL_FAILURE(at(24, row));
+        frame(e, Dt);
+        tor_getState(&s);
+        const int on = (row / 8) % 2 == 0;
+        ASSERT_EQ(s.wireframe, on) << "row " << row;
+        ASSERT_EQ(r3d_fov, on ? 256.0f : 250.0f) << "row " << row;
+        if (row % 8 == 0) {
+            ASSERT_EQ(s.flash_timer, Dt) << "row " << row;
+        }
+    }
+    // Row 56 cuts the flash of row 48 off and fades to black over a whole second.
+    tor_getState(&s);
+    ASSERT_LT(s.flash_timer, 1.0f);
+    ASSERT_NO_FATAL_FAILURE(at(24, 56));
+    frame(e, Dt);
+    tor_getState(&s);
+    EXPECT_EQ(s.flash_timer, 1.0f);
+    EXPECT_EQ(s.fadeout_timer, Dt);
+    EXPECT_EQ(s.wireframe, 1);
+    expectLiveEquals([&] { video_fadePaletteToBlack(s.palette, 0, 256, Dt); }, "fade-out without flash");
+    frame(e, 0.5f);
+    tor_getState(&s);
+    EXPECT_EQ(s.fadeout_timer, Dt + 0.5f);
+    frame(e, 0.75f);
+    tor_getState(&s);
+    EXPECT_EQ(s.fadeout_timer, 1.0f);
+    e.deinit();
+}
