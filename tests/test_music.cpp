@@ -60,6 +60,44 @@ TEST(Music, ModuleLayoutIsAnEightChannelModuleOfTheWholeSong) {
     EXPECT_EQ(m.size(), expected);
 }
 
+// Every cell uses a period of the three standard octaves (other players clamp or drop the rest),
+// names an existing sample, and every channel is panned inside every pattern so a seek to any
+// order restores the stereo picture; no pattern jumps or breaks before the show's end.
+TEST(Music, PatternCellsStayWithinWhatEveryPlayerReads) {
+    const mkassets::Bytes& m = module();
+    static const std::set<uint32_t> periods = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
+                                               428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
+                                               214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+    int samples = 0;
+    for (int s = 0; s < 31; ++s) samples += be16(m, 20 + 30 * s + 22) > 0;
+    const int orders = m[950];
+    for (int o = 0; o < orders; ++o) {
+        int pat = m[952 + o];
+        bool panned[music::Channels] = {};
+        for (int row = 0; row < music::RowsPerPattern; ++row)
+            for (int ch = 0; ch < music::Channels; ++ch) {
+                const uint8_t* c = &m[1084 + ((size_t)(pat * music::RowsPerPattern + row) * music::Channels + ch) * 4];
+                uint32_t period = (uint32_t)(c[0] & 0x0F) << 8 | c[1];
+                int sample = (c[0] & 0xF0) | c[2] >> 4, fx = c[2] & 0x0F;
+                SCOPED_TRACE("order " + std::to_string(o) + ", row " + std::to_string(row) + ", channel " + std::to_string(ch));
+                if (period) EXPECT_TRUE(periods.count(period)) << "period " << period;
+                EXPECT_LE(sample, samples);
+                if (period) EXPECT_GT(sample, 0) << "a note without an instrument";
+                panned[ch] |= fx == 0x8;
+                if (o < music::EndOrder) {
+                    EXPECT_NE(fx, 0xB) << "position jump";
+                    EXPECT_NE(fx, 0xD) << "pattern break";
+                    EXPECT_FALSE(fx == 0xF && c[3] != 6 && c[3] != 0x7D) << "tempo change";
+                }
+            }
+        for (int ch = 0; ch < music::Channels; ++ch) EXPECT_TRUE(panned[ch]) << "order " << o << " channel " << ch;
+    }
+    // Spot check of the cell encoding: the show opens on the impact (B-3) with a crash.
+    const uint8_t* first = &m[1084];
+    EXPECT_EQ((first[0] & 0x0F) << 8 | first[1], 113);
+    EXPECT_EQ(std::string((const char*)&m[20 + 30 * (((first[0] & 0xF0) | first[2] >> 4) - 1)]), "impact");
+}
+
 TEST(Music, BuildIsByteIdenticalAndTheGeneratorWritesIt) {
     std::string err;
     EXPECT_EQ(music::buildModule(&err), module());
