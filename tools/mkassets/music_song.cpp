@@ -125,6 +125,7 @@ const BarText s_bars[] = {
     {"b.end",    "1 . . . . . . . . . . . . . . ."},
     // pad
     {"p.hold",   "P . . . . . . . . . . . . . . ."},
+    {"p.pump",   "P . . . /C10 /A20 /A20 /A20 /C10 /A20 /A20 /A20 /C10 /A20 /A20 /A20"},
     {"p.holdq",  "P/C20 . . . . . . . . . . . . . . ."},
     {"p.swell",  "P/C08 /A20 /A20 /A20 /A20 /A20 /A20 . . . . . . . . ."},
     {"p.stop",   "P . . . . . . . . . . . . ^ . ."},
@@ -238,8 +239,8 @@ const OrderText s_orders[] = {
     /* 9 */ {"Dm Dm Bb A", {"k.drop k.four*3", "-", "h.16*4", "b.16*4", "p.holdq*4", "a.16*4", "-", "f.crash - - -"}},
     /* 10 */ {"Gm Bb A A", {"k.four k.four k.die -", "-", "h.16 h.16 h.16die -", "b.16 b.16 b.16die -", "p.holdq*3 p.stopq", "a.16 a.16 a.16die a.slow", "l.t1 l.t2 - -", "- - f.down46 -"}},
     // Spike
-    /* 11 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.8*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
-    /* 12 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.fade", "h.8*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
+    /* 11 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.8*3 h.stop", "b.oct*3 b.stop", "p.pump*3 p.stop", "a.8*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
+    /* 12 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.fade", "h.8*3 h.stop", "b.oct*3 b.stop", "p.pump*3 p.stop", "a.8*3 a.stop", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
     // Knot
     /* 13 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
     /* 14 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
@@ -253,10 +254,10 @@ const OrderText s_orders[] = {
     /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.torus*4", "b.torus*3 b.rollend", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
     /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},
     // Tendril: the main theme at full strength.
-    /* 21 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
-    /* 22 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
+    /* 21 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
+    /* 22 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
     // FinalTorus: theme B, then hammer hits every 8 rows to 48 and a fade from 56.
-    /* 23 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.16*3 h.stop", "b.oct*3 b.stop", "p.hold*3 p.stop", "a.16*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
+    /* 23 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.16*3 h.stop", "b.oct*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
     /* 24 */ {"Dm Gm Bb A", {"k.torus*3 k.torusend", "s.torus*3 s.torusend", "h.torus*3 h.stop", "b.torus*3 b.torusend", "p.hold*3 p.fade", "a.phrase*3 a.stab", "l.b5 l.b6 l.b7 l.b8", "f.torus*3 f.torusend"}},
     // QxLogo: the outro; the particles stop at order 26, row 50; the final hit at order 27.
     /* 25 */ {"Bb C Dm Dm", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
