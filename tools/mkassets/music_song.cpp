@@ -14,7 +14,13 @@
 // Any note, degree or hit may carry an effect: "x/C20", "D-3/305".
 //
 // Arrangement: each order lists its four chords and, for each of the eight lanes, four bar
-// names ("name*3" repeats, "name@20" plays it at volume 20, "-" is an empty bar). Orders map one-to-one onto patterns.
+// names ("name*3" repeats, "name@20" plays it at volume 20, "-" is an empty bar). Orders map
+// one-to-one onto patterns.
+//
+// The piece: D minor, 125 BPM, speed 6. Two main progressions, Dm Bb F C and Dm Gm Bb A, carry
+// theme A (long notes with vibrato) and theme B (syncopated); Bb C Dm Dm / Bb C A A carries the
+// slow theme of the breakdown and the outro. Every scene start is a drop after two quiet rows,
+// every scene fade a fill or a sweep into that gap.
 #include "music.h"
 
 #include <cstdio>
