@@ -14,8 +14,9 @@
 // Samples are rendered in chunks of this many frames; live playback stamps each chunk's first
 // sample with the position it was rendered at, so the row being heard can be looked up later.
 static const int ChunkFrames = 128;
-// Wanted device buffer; small, so the heard row lags the rendered row by well under a frame.
-static const int DeviceFrames = 512;
+// Wanted device buffer (23 ms): small enough that the heard-row estimate stays within a frame,
+// large enough that a busy machine does not starve the device.
+static const int DeviceFrames = 1024;
 // Ring of (sample, order, row) stamps; must cover more than the device's queued audio.
 static const int MarkerCount = 256;
 static const uint16_t NoPosition = 0xFFFF;
