@@ -469,7 +469,7 @@ static void skullNet(Mesh& m, float h, float iso, bool wire) {
         int i0, j0, k0, i1, j1, k1;
         decode(e.first.first, i0, j0, k0);
         decode(e.first.second, i1, j1, k1);
-        bool ring = (j0 == j1 && j0 % 2 == 0) || (i0 == i1 && (i0 - cx / 2) % 3 == 0);
+        bool ring = (j0 == j1 && j0 % 3 == 0) || (i0 == i1 && (i0 - cx / 2) % 4 == 0);
         if (!ring) continue;
         auto a = cellIndex.find(e.first.first), b = cellIndex.find(e.first.second);
         if (a == cellIndex.end() || b == cellIndex.end()) continue;
@@ -483,7 +483,7 @@ Mesh skull() {
     // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
     // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
     // just under the surface with the same texture mapping and fills them with bone colour.
-    skullNet(m, 0.13f, -0.05f, false);
+    skullNet(m, 0.16f, -0.05f, false);
     return m;
 }
 
