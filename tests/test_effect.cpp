@@ -4,6 +4,7 @@
 #include "glint_interface.h"
 #include "modplay.h"
 #include "progress.h"
+#include "runmode.h"
 #include "timer.h"
 #include "video.h"
 
@@ -246,4 +247,56 @@ TEST_F(Timeline, StartAtPicksTheCoveringScene)
     EXPECT_EQ(&Q_fx, effect_getNext());
     effect_startAt(30, 0);
     EXPECT_TRUE(effect_isEnded());
+}
+
+TEST_F(Timeline, SeekKeysSeekOncePerPress)
+{
+    Effect* list[] = {&A_fx};
+    effect_registerList(list, 1, &A_fx);
+    Glint::Window* w = glint_getWindow();
+    begin();
+    modplay_setCurrentPosition(10, 63);
+    uint16_t order, row;
+    auto press = [&](int vk, bool shift) {
+        glint_update();  // a frame with the keys up
+        w->SetKeyDown(0xA0, shift);
+        w->SetKeyDown(vk, true);
+        modplay_setCurrentPosition(order, row);  // undo the frame's music step
+        runmode_seekKeys();
+        modplay_getCurrentPosition(&order, &row);
+    };
+    order = 10;
+    row = 63;
+    press(0xBB, false);
+    EXPECT_EQ(11, order);
+    EXPECT_EQ(0, row);
+    // Held: later frames do not repeat the seek.
+    glint_update();
+    modplay_setCurrentPosition(order, row);
+    runmode_seekKeys();
+    modplay_getCurrentPosition(&order, &row);
+    EXPECT_EQ(11, order);
+    EXPECT_EQ(0, row);
+    w->SetKeyDown(0xBB, false);
+    order = 10;
+    row = 20;
+    press(0xBB, true);
+    EXPECT_EQ(11, order);
+    EXPECT_EQ(20, row);
+    w->SetKeyDown(0xBB, false);
+    order = 10;
+    row = 0;
+    press(0xBD, false);
+    EXPECT_EQ(9, order);
+    EXPECT_EQ(0, row);
+    w->SetKeyDown(0xBD, false);
+    order = 0;
+    row = 5;
+    press(0xBD, true);
+    EXPECT_EQ(0, order);
+    EXPECT_EQ(5, row);
+    w->SetKeyDown(0xBD, false);
+    w->SetKeyDown(0xA0, false);
+    // Seeking never changes the current effect by itself.
+    EXPECT_EQ(&A_fx, effect_getCurrent());
 }
