@@ -229,9 +229,10 @@ void video_present_win(void)
     if (s_mode == 1) {
         video_copyBufferToRGB(s_buffer[0]);
     } else {
+        // A straight word copy; a 16-bit buffer holds only half the words of the surface.
         uint32_t* dst = glint_getBuffer();
         if (dst && s_buffer[0])
-            util_blit(dst, s_buffer[0], VideoPixels);
+            util_blit(dst, s_buffer[0], s_bpp == 32 ? VideoPixels : VideoPixels * (s_bpp / 8) / 4);
     }
     glint_update();
 }

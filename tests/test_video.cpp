@@ -238,6 +238,29 @@ TEST_F(Video, CaptureWritesAnImageOfTheBuffer)
     EXPECT_EQ(video_captureBuffer(path.c_str(), 5), 0);
 }
 
+TEST(VideoModes, WordCopyInTheDeeperModes)
+{
+    glint_setHeadless(1);
+    glint_setFixedStep(60);
+    ASSERT_EQ(video_init(4, 0, 1), 1);
+    EXPECT_EQ(video_getCurrentBpp(), 32);
+    EXPECT_EQ(video_getBuffer(1) - video_getBuffer(0), 4 * 320 * 202);
+    uint32_t* words = (uint32_t*)video_getBuffer(0);
+    for (int i = 0; i < 64000; i++)
+        words[i] = (uint32_t)i * 2654435761u;
+    video_present(0.0f);
+    EXPECT_EQ(0, memcmp(video_getRGBBuffer(), words, 256000));
+    video_swapBuffers();  // buffer 0 is now the upper half of the block: still no overrun
+    video_present(0.0f);
+    video_deinit();
+
+    ASSERT_EQ(video_init(3, 0, 1), 1);
+    EXPECT_EQ(video_getCurrentBpp(), 16);
+    video_swapBuffers();
+    video_present(0.0f);  // a 16-bit buffer holds half the surface's words: nothing read past it
+    video_deinit();
+}
+
 TEST(VideoSearch, ExactMatch)
 {
     Palette p;
