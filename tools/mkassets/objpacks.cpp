@@ -148,7 +148,7 @@ mkassets::Bytes blueenv() {
                 float pix = z / 160.0f * 1.2f;  // grid units per pixel
                 // rows closer than a grid step to the horizon would alias: fade those lines out
                 float lz = (1.0f - smoothstep(0.0f, pix * 1.4f + 0.02f * z, gz)) * smoothstep(16.0f, 36.0f, d);
-                float line = std::max(lz, (1.0f - smoothstep(0.0f, pix * 1.2f, gx)) * smoothstep(4.0f, 30.0f, d));
+                float line = std::max(lz, (1.0f - smoothstep(0.0f, pix * 1.2f, gx)) * smoothstep(8.0f, 40.0f, d));
                 float fade = std::exp(-z / 60.0f);
                 c = mix(rgb(1, 3, 10), rgb(2, 6, 16), 1.0f - fade);
                 c = add(c, scale(rgb(12, 40, 52), line * (0.25f + 0.75f * fade)));
@@ -198,29 +198,33 @@ mkassets::Bytes spike() {
         return add(o, scale(rgb(40, 30, 18), s * s));
     };
 
-    // Background: a furnace: smoke over a field of cooling lava, embers rising.
+    // Background: a black sun with a flaring corona behind the ball, smoke and rising embers.
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x) {
             float fx = x / 320.0f, fy = y / 200.0f;
+            float dx = (x - 159.5f), dy = (y - 99.5f);
+            float r = std::sqrt(dx * dx + dy * dy) / 100.0f;
+            float ang = std::atan2(dy, dx) / TwoPi + 0.5f;  // 0..1 around
             float smoke = pfbm(fx * 1.6f + 0.3f * fy, fy * 1.0f, 4, 6, 41);
-            Rgb c = mix(rgb(2, 0, 3), rgb(16, 2, 6), std::pow(fy, 1.4f));
-            c = add(c, scale(rgb(10, 2, 4), smoothstep(-0.2f, 0.6f, smoke) * (0.4f + 0.6f * fy)));
-            // lava floor in the lower third with glowing cracks, seen in perspective
-            if (y > 140) {
-                float d = (y - 139.0f);
-                float z = 200.0f / d;
-                float wx = (x - 159.5f) * z / 160.0f;
-                Cell cc = pvoronoi(std::fmod(wx * 0.05f + 100.0f, 1.0f), std::fmod(z * 0.05f, 1.0f), 8, 42);
-                float crack = 1.0f - smoothstep(0.0f, 0.08f + 0.02f * z, cc.f2 - cc.f1);
-                float near = smoothstep(140.0f, 200.0f, float(y));
-                c = mix(c, rgb(6, 3, 3), 0.5f * near);
-                c = add(c, scale(rgb(50, 14, 0), crack * (0.35f + 0.65f * near)));
+            Rgb c = mix(rgb(2, 0, 3), rgb(12, 1, 5), std::pow(fy, 1.3f));
+            c = add(c, scale(rgb(8, 2, 4), smoothstep(-0.2f, 0.6f, smoke)));
+            // corona: flames licking outward from a ring, brightest at the rim of the disc
+            const float Rim = 0.78f;
+            float flame = pfbm(ang, r * 0.35f, 16, 5, 44) * 0.5f + 0.5f;
+            float reach = 0.05f + 0.9f * flame * flame * flame;
+            float out = r - Rim;
+            float corona = out > 0 ? std::exp(-out / reach * 2.2f) : 0.0f;
+            c = add(c, scale(rgb(48, 10, 0), corona * 0.9f));
+            c = add(c, scale(rgb(40, 30, 8), corona * corona * corona * 0.8f));
+            // the disc itself: nearly black, a dull red limb
+            if (r < Rim) {
+                float limb = smoothstep(Rim - 0.10f, Rim, r);
+                c = mix(rgb(3, 0, 1), rgb(30, 5, 1), limb * limb);
             }
-            float hz = std::exp(-std::fabs(y - 142.0f) / 10.0f);
-            c = add(c, scale(rgb(26, 5, 1), hz * 0.8f));
             // embers
             float e = hashf(x / 2, y / 2, 43);
-            if (e > 0.996f) c = add(c, scale(rgb(62, 30, 4), (e - 0.996f) / 0.004f * (1.0f - fy * 0.5f)));
+            if (e > 0.9965f && r > Rim + 0.05f)
+                c = add(c, scale(rgb(62, 30, 4), (e - 0.9965f) / 0.0035f * (1.0f - fy * 0.4f)));
             c = scale(c, vignette(x, y, 0.75f));
             p.bg[size_t(y) * 320 + x] = c;
         }
