@@ -258,5 +258,6 @@ void wire_getState(WireState* out)
     out->brightCol = brightCol;
     out->palette = pal;
     out->lut = lut;
+    out->background = wire_bg ? wire_bg->pixels : nullptr;
     out->model = &wire_model;
 }

@@ -19,6 +19,7 @@ struct WireState {
     uint8_t brightCol;
     const uint8_t* palette;  // the pack's palette (6-bit components)
     const uint8_t* lut;      // the patched shading table
+    const uint8_t* background;  // 320 x 200 indices, or null when the pack has none
     const Model* model;
 };
 void wire_getState(WireState* out);

@@ -96,6 +96,28 @@ void expectLiveEquals(Fade fade, const char* what)
         ASSERT_EQ(got[i], want[i]) << what << ", entry " << i;
 }
 
+// What the last render drew over the background: pixels of the wireframe colour, of the clear
+// (mask) colour, and of anything else.
+struct Drawn {
+    int bright = 0, clear = 0, other = 0;
+};
+Drawn drawnOver(const WireState& s)
+{
+    Drawn d;
+    const uint8_t* f = video_getBuffer(0);
+    for (int i = 0; i < 64000; i++) {
+        if (s.background && f[i] == s.background[i])
+            continue;
+        if (f[i] == s.brightCol)
+            d.bright++;
+        else if (f[i] == (s.clearColour & 0xFF))
+            d.clear++;
+        else
+            d.other++;
+    }
+    return d;
+}
+
 float wrapOnce(float a)
 {
     return a >= 360.0f ? a - 360.0f : (a < 0.0f ? a + 360.0f : a);
@@ -175,6 +197,11 @@ TEST(Scenes, Wire)
     EXPECT_EQ(s.flash_timer, Dt);
     expectLiveEquals([&] { video_fadePaletteFromWhite(s.palette, 0, 256, Dt); }, "kick flash");
     EXPECT_NEAR(s.rotation[0], 60.0f * Dt, 1e-6f);
+    {
+        const Drawn d = drawnOver(s);  // see-through: lines only
+        EXPECT_GT(d.bright, 500);
+        EXPECT_EQ(d.clear + d.other, 0);
+    }
 
     // A huge frame never takes a timer past 1.0.
     ASSERT_NO_FATAL_FAILURE(at(5, 1));
@@ -203,6 +230,12 @@ TEST(Scenes, Wire)
     EXPECT_EQ(s.mask, 1);
     EXPECT_EQ(s.flash_timer, 0.0f);
     e.render();
+    {
+        const Drawn d = drawnOver(s);  // hidden-line: black fill plus the visible edges
+        EXPECT_GT(d.bright, 500);
+        EXPECT_GT(d.clear, 500);
+        EXPECT_EQ(d.other, 0);
+    }
     e.postRetraceUpdate(Dt);
 
     // 7/0: additive jump, solid shaded torus without wireframe.
@@ -220,6 +253,11 @@ TEST(Scenes, Wire)
     EXPECT_EQ(s.diffuse, 1);
     EXPECT_EQ(s.env, 1);
     e.render();
+    {
+        const Drawn d = drawnOver(s);  // shaded: the wireframe colour is kept out of the surface
+        EXPECT_EQ(d.bright, 0);
+        EXPECT_GT(d.clear + d.other, 2000);
+    }
     e.postRetraceUpdate(Dt);
     frame(e, 2.0f);
 
@@ -234,6 +272,11 @@ TEST(Scenes, Wire)
     EXPECT_EQ(s.wireframe + s.filled + s.diffuse + s.env, 4);
     EXPECT_EQ(s.mask, 0);
     e.render();
+    {
+        const Drawn d = drawnOver(s);
+        EXPECT_GT(d.bright, 500);
+        EXPECT_GT(d.other, 2000);
+    }
     e.postRetraceUpdate(Dt);
     frame(e, 2.0f);
 
