@@ -272,8 +272,12 @@ int capture_close(void)
         return !s_failed;
     s_open = 0;
     int wavOk = capture_closeWav();
-    if (!s_video)
+    if (!s_video) {
+        // The frames written so far stay (each is complete); a sound track cut short does not.
+        if (!wavOk || s_failed)
+            std::remove(s_wavPath.c_str());
         return wavOk && !s_failed;
+    }
     // Pass 1 ends when its input closes.
     if (s_pipe >= 0) {
         close(s_pipe);
