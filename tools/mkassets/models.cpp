@@ -483,7 +483,7 @@ Mesh skull() {
     // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
     // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
     // just under the surface with the same texture mapping and fills them with bone colour.
-    skullNet(m, 0.16f, -0.05f, false);
+    skullNet(m, 0.20f, -0.05f, false);
     return m;
 }
 
