@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "effect.h"
 #include "file.h"
@@ -592,4 +594,54 @@ TEST(Scenes, FinalTorusOverlayToggles)
     tor_getState(&s);
     EXPECT_EQ(s.fadeout_timer, 1.0f);
     e.deinit();
+}
+
+// A pack without its background image fails the scene's init (and so the start-up) instead of
+// reading past the pack when the background is copied; a missing pack ends the process.
+namespace {
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    for (int k = 0; k < 4; k++)
+        b[at + k] = (uint8_t)(v >> (8 * k));
+}
+// A datafile image holding the given (name, bytes) entries.
+std::vector<uint8_t> datafile(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files)
+{
+    std::vector<uint8_t> b(8 + 80 * files.size());
+    put32(b, 0, FileIdent);
+    put32(b, 4, (uint32_t)files.size());
+    for (size_t i = 0; i < files.size(); i++) {
+        const size_t e = 8 + 80 * i;
+        put32(b, e, (uint32_t)b.size());
+        put32(b, e + 4, (uint32_t)files[i].second.size());
+        std::memcpy(&b[e + 16], files[i].first.c_str(), files[i].first.size() + 1);
+        b.insert(b.end(), files[i].second.begin(), files[i].second.end());
+    }
+    return b;
+}
+}  // namespace
+
+TEST(ScenesDeathTest, BadPacksFailInit)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A pack of the fixed part only: no image in any directory slot.
+    const std::vector<uint8_t> pack(0x30300 + 48, 0);
+    const auto noBackground = datafile({{"srcdata/knot.qxp", pack}});
+    EXPECT_EXIT(
+        {
+            char error[256];
+            if (!file_tryMountMemory(noBackground.data(), noBackground.size(), error, sizeof error))
+                std::exit(5);
+            std::exit(Knot_effect.init() == 0 ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(3), "");
+    const auto empty = datafile({{"srcdata/other.qxp", pack}});
+    EXPECT_EXIT(
+        {
+            char error[256];
+            if (!file_tryMountMemory(empty.data(), empty.size(), error, sizeof error))
+                std::exit(5);
+            std::exit(Wire_effect.init() == 0 ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(1), "");  // a missing asset ends the process at once
 }
