@@ -152,6 +152,10 @@ int runmode_begin(const Options* o)
     MusicPos end = o->hasEnd ? o->end : MusicPos{27, 8};
     double tEnd = modplay_getTimeAt(end.order, end.row);
     double tStart = o->hasStart ? modplay_getTimeAt(o->start.order, o->start.row) : 0.0;
+    if (o->hasStart && tStart < 0.0) {
+        std::printf("main: --start %u:%u is not a position in the music\n", o->start.order, o->start.row);
+        return 0;
+    }
     s_expectedFrames = 0;
     if (tEnd > 0.0 && tStart >= 0.0 && tEnd > tStart)
         s_expectedFrames = int64_t(std::ceil((tEnd - tStart) * o->fps)) + 1;

@@ -85,6 +85,9 @@ TEST_F(Program, HelpVersionAndBadArguments)
     r = run("-scale 0");
     EXPECT_EQ(1, r.code);
     EXPECT_EQ("main: bad value '0' for -scale (a whole number from 1 to 16)\n", r.out);
+    r = run("--benchmark --start 5:70");  // patterns have 64 rows
+    EXPECT_EQ(1, r.code);
+    EXPECT_TRUE(has(r.out, "main: --start 5:70 is not a position in the music\n")) << r.out;
     r = run("--fps fast --benchmark");
     EXPECT_EQ(1, r.code);
     EXPECT_TRUE(has(r.out, "--fps"));
