@@ -102,6 +102,7 @@ void Palette::finish() {
 Rgb Palette::colour(int i) const { return Rgb{float(m_c[i][0]), float(m_c[i][1]), float(m_c[i][2])}; }
 
 uint8_t Palette::nearest(Rgb c) {
+    if (!m_finished) finish();  // searches only make sense on the final, sorted palette
     int r = int(std::lround(clampf(c.r, 0, 63)));
     int g = int(std::lround(clampf(c.g, 0, 63)));
     int b = int(std::lround(clampf(c.b, 0, 63)));

@@ -40,7 +40,8 @@ public:
 
     Rgb colour(int i) const;
     const uint8_t* entry(int i) const { return m_c[i]; }
-    // Index of the nearest entry (squared distance, lowest index on ties).
+    // Index of the nearest entry (weighted squared distance, lowest index on ties); finishes
+    // the palette first if that has not been done.
     uint8_t nearest(Rgb c);
     // 768 bytes with 8-bit components, as stored in image packs (6-bit value v as v*4 + v/16).
     mkassets::Bytes bytes8() const;

@@ -19,7 +19,6 @@ using namespace art;
 
 namespace objpacks {
 
-static const float Pi = 3.14159265358979f;
 static const float TwoPi = 6.28318530717959f;
 
 namespace {
