@@ -9,8 +9,10 @@ static const char* const BannerFile = "srcdata/tidwtr.asc";
 
 void banner_show(void)
 {
+    // The credits are printed whatever happens to the art: a datafile without it must not end
+    // the program before them.
     int size = 0;
-    char* text = static_cast<char*>(file_readAll(BannerFile, &size));
+    char* text = file_getFileSize(BannerFile) >= 0 ? static_cast<char*>(file_readAll(BannerFile, &size)) : nullptr;
     if (text && size > 0) {
         std::fwrite(text, 1, static_cast<size_t>(size), stdout);
         if (text[size - 1] != '\n')
