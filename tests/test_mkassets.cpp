@@ -92,4 +92,29 @@ TEST(Mkassets, BuiltDatafileHoldsTheBanner) {
     file_unmountData();
 }
 
+// The program opens "qx-tdwt.dat" from the current directory first, then beside its executable
+// (the suites live beside the built datafile).
+TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutable) {
+    const fs::path old = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("tidewater_cwd_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    char error[512];
+    const bool besideExe = fs::equivalent(fs::path(TIDEWATER_DATAFILE).parent_path(), fs::read_symlink("/proc/self/exe").parent_path());
+    if (besideExe) {
+        EXPECT_EQ(file_tryMountData("qx-tdwt.dat", error, sizeof(error)), 1) << error;
+        EXPECT_GT(file_getFileSize("tidwtr.asc"), 0);
+    }
+    // A datafile in the current directory takes precedence.
+    {
+        std::ofstream f("qx-tdwt.dat", std::ios::binary);
+        f.write("QXDT\0\0\0\0", 8);
+    }
+    EXPECT_EQ(file_tryMountData("qx-tdwt.dat", error, sizeof(error)), 1) << error;
+    EXPECT_EQ(file_getNumFiles(), 0);
+    file_unmountData();
+    fs::current_path(old);
+    fs::remove_all(dir);
+}
+
 }  // namespace
