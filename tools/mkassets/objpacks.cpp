@@ -476,15 +476,18 @@ mkassets::Bytes tor() {
             float dimple = smoothstep(0.0f, 0.7f, cc.f1);
             float n = pfbm(fx, fy, 4, 4, 112);
             float lv = 0.55f + 0.25f * dimple + 0.2f * n;
-            // engraved lines along u every quarter turn, and a chevron band
-            float gv = std::fabs(std::fmod(fy * 4.0f + 1.0f, 1.0f) - 0.5f);
-            float chev = std::fabs(std::fmod(fx * 16.0f + std::fabs(gv) * 4.0f, 1.0f) - 0.5f);
-            if (gv > 0.42f) lv *= 0.45f;
-            else if (gv < 0.06f && chev < 0.12f) lv *= 0.55f;
-            Rgb c = mix(rgb(24, 14, 2), rgb(50, 38, 10), clampf(lv, 0, 1));
+            // engraved grooves around the tube every quarter turn, each with a row of raised
+            // beads beside it
+            float gv = std::fabs(std::fmod(fy * 4.0f + 1.0f, 1.0f) - 0.5f);  // 0.5 at a groove
+            if (gv > 0.44f) lv *= 0.45f;
+            float bu = std::fmod(fx * 24.0f, 1.0f) - 0.5f, bv = (gv - 0.34f) * 6.0f;
+            float bead = std::sqrt(bu * bu + bv * bv);
+            if (bead < 0.30f) lv = 0.75f + 0.5f * (0.30f - bead) - 0.35f * (bu + bv) * (bead > 0.2f ? 1.0f : 0.3f);
+            else if (bead < 0.38f) lv *= 0.6f;
+            Rgb c = mix(rgb(30, 19, 3), rgb(56, 44, 14), clampf(lv, 0, 1));
             p.tex[size_t(y) * 256 + x] = c;
         }
-    p.env = envMap([](float nx, float ny, float nz) { return chromeLevel(nx, ny, nz, 0.85f, 0.35f, 0.9f); }, 0.65f);
+    p.env = envMap([](float nx, float ny, float nz) { return chromeLevel(nx, ny, nz, 0.9f, 0.5f, 0.9f); }, 0.7f);
     p.light = [](Rgb c, float l) { return metalLight(c, l, rgb(20, 12, 0), 0.74f); };
 
     // Background: an art-deco sunburst with concentric rings.
@@ -498,8 +501,8 @@ mkassets::Bytes tor() {
             Rgb c = mix(rgb(14, 9, 4), rgb(3, 2, 1), smoothstep(0.0f, 1.7f, r));
             c = add(c, scale(rgb(8, 5, 1), smoothstep(0.5f, 0.9f, ray) * smoothstep(0.35f, 0.6f, r)));
             float ring = std::fabs(std::fmod(r * 6.0f, 1.0f) - 0.5f);
-            c = add(c, scale(rgb(14, 10, 3), (1.0f - smoothstep(0.0f, 0.03f, std::fabs(ring - 0.45f))) *
-                                                  smoothstep(0.45f, 0.8f, r)));
+            c = add(c, scale(rgb(9, 6, 2), (1.0f - smoothstep(0.0f, 0.07f, std::fabs(ring - 0.42f))) *
+                                                smoothstep(0.45f, 0.8f, r)));
             c = add(c, scale(rgb(2, 1, 0), pfbm(fx * 1.6f, fy, 8, 4, 121)));
             c = scale(c, vignette(x, y, 0.75f));
             p.bg[size_t(y) * 320 + x] = c;
