@@ -477,13 +477,80 @@ static void skullNet(Mesh& m, float h, float iso, bool wire) {
     }
 }
 
+// Wireframe contours: the skull cut by planes across `axis` (0 = x, 1 = y) at `from`, `from` +
+// `step`, ... up to `to`, each cut traced by marching squares on a fine grid. The contour points
+// become extra (wireframe-only) vertices on the true surface, joined by quads that repeat their
+// last corner, so the lines run smoothly over the faceted mesh like a scan.
+static void skullContours(Mesh& m, int axis, float from, float to, float step) {
+    const float Scale = 17.5f, g = 0.06f;
+    // plane coordinates (a, b): x-cuts use (z, y), y-cuts use (x, z)
+    const float a0 = axis == 0 ? -1.08f : -0.98f, a1 = axis == 0 ? 1.22f : 0.98f;
+    const float b0 = axis == 0 ? -1.26f : -1.08f, b1 = axis == 0 ? 1.24f : 1.22f;
+    const int na = int((a1 - a0) / g) + 2, nb = int((b1 - b0) / g) + 2;
+    for (float c = from; c <= to + 1e-4f; c += step) {
+        auto point = [&](float a, float b) {
+            return axis == 0 ? v3(c, b, a) : v3(a, c, b);
+        };
+        std::vector<float> f(size_t(na) * nb);
+        for (int j = 0; j < nb; ++j)
+            for (int i = 0; i < na; ++i) f[size_t(j) * na + i] = skullField(point(a0 + i * g, b0 + j * g), true);
+        std::map<std::pair<size_t, size_t>, int> vertexOf;  // grid edge -> extra vertex
+        auto crossing = [&](int i0, int j0, int i1, int j1) {
+            size_t k0 = size_t(j0) * na + i0, k1 = size_t(j1) * na + i1;
+            auto key = std::make_pair(std::min(k0, k1), std::max(k0, k1));
+            auto it = vertexOf.find(key);
+            if (it != vertexOf.end()) return it->second;
+            float t = f[k0] / (f[k0] - f[k1]);
+            V3 p = point(a0 + (i0 + (i1 - i0) * t) * g, b0 + (j0 + (j1 - j0) * t) * g);
+            const float e = 0.004f;
+            V3 n = normalise(v3(skullField(p + v3(e, 0, 0), true) - skullField(p - v3(e, 0, 0), true),
+                                skullField(p + v3(0, e, 0), true) - skullField(p - v3(0, e, 0), true),
+                                skullField(p + v3(0, 0, e), true) - skullField(p - v3(0, 0, e), true)));
+            MVert v;
+            v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
+            v.n = n;
+            skullTexCoord(p, v.u, v.v);
+            int idx = m.addExtra(v);
+            vertexOf[key] = idx;
+            return idx;
+        };
+        for (int j = 0; j + 1 < nb; ++j)
+            for (int i = 0; i + 1 < na; ++i) {
+                float v00 = f[size_t(j) * na + i], v10 = f[size_t(j) * na + i + 1];
+                float v01 = f[size_t(j + 1) * na + i], v11 = f[size_t(j + 1) * na + i + 1];
+                int pts[4], n = 0;
+                // edges in order: bottom, right, top, left
+                if ((v00 < 0) != (v10 < 0)) pts[n++] = crossing(i, j, i + 1, j);
+                if ((v10 < 0) != (v11 < 0)) pts[n++] = crossing(i + 1, j, i + 1, j + 1);
+                if ((v01 < 0) != (v11 < 0)) pts[n++] = crossing(i, j + 1, i + 1, j + 1);
+                if ((v00 < 0) != (v01 < 0)) pts[n++] = crossing(i, j, i, j + 1);
+                if (n == 2) {
+                    m.wire.insert(m.wire.end(), {pts[0], pts[1], pts[1], pts[1]});
+                } else if (n == 4) {
+                    // saddle: join so that the centre's side stays connected
+                    bool centreIn = (v00 + v10 + v01 + v11) < 0;
+                    bool cornerIn = v00 < 0;
+                    if (centreIn == cornerIn) {
+                        m.wire.insert(m.wire.end(), {pts[0], pts[1], pts[1], pts[1]});
+                        m.wire.insert(m.wire.end(), {pts[2], pts[3], pts[3], pts[3]});
+                    } else {
+                        m.wire.insert(m.wire.end(), {pts[0], pts[3], pts[3], pts[3]});
+                        m.wire.insert(m.wire.end(), {pts[1], pts[2], pts[2], pts[2]});
+                    }
+                }
+            }
+    }
+}
+
 Mesh skull() {
     Mesh m;
-    skullNet(m, 0.075f, 0.0f, true);
+    skullNet(m, 0.075f, 0.0f, false);
     // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
     // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
     // just under the surface with the same texture mapping and fills them with bone colour.
     skullNet(m, 0.20f, -0.05f, false);
+    skullContours(m, 1, -1.10f, 1.05f, 0.18f);
+    skullContours(m, 0, -0.80f, 0.80f, 0.20f);
     return m;
 }
 
