@@ -544,7 +544,7 @@ static void skullContours(Mesh& m, int axis, float from, float to, float step) {
 
 Mesh skull() {
     Mesh m;
-    skullNet(m, 0.075f, 0.0f, false);
+    skullNet(m, 0.082f, 0.0f, false);
     // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
     // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
     // just under the surface with the same texture mapping and fills them with bone colour.
