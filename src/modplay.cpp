@@ -74,7 +74,8 @@ static void modplay_pushMark(int64_t sample, uint16_t order, uint16_t row)
         s_markCount++;
 }
 
-// Renders `frames` frames into out; zeros once the module has ended. Returns frames rendered.
+// Renders `frames` frames into out, zeros once the module has ended; stamps each chunk with the
+// position it starts at when `stamp` is set (live playback).
 static void modplay_render(int16_t* out, int frames, int stamp)
 {
     int done = 0;
