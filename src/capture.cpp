@@ -86,6 +86,9 @@ static pid_t capture_spawn(char* const* argv, int wantPipe, int* pipeOut)
         return -1;
     }
     if (pid == 0) {
+        // Its own process group: Ctrl-C in the terminal reaches the program, which then closes
+        // the pipe so the encoder finishes the file, instead of killing the encoder mid-write.
+        setpgid(0, 0);
         if (wantPipe)
             dup2(fds[0], 0);
         else {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +35,10 @@ static Clock::time_point s_frameStart;
 static double s_lastProgress;
 static int s_lastDecile;
 static int s_tty;
+// Ctrl-C during a capture ends the run cleanly, so the file written so far is finished and valid.
+static volatile sig_atomic_t s_interrupted;
+
+static void runmode_onInterrupt(int) { s_interrupted = 1; }
 
 // Benchmark: work time of every frame and the effect that drew it.
 static float* s_times;
@@ -179,6 +184,8 @@ int runmode_begin(const Options* o)
             return 0;
         s_capturing = 1;
         modplay_setSink(runmode_sink, nullptr);
+        s_interrupted = 0;
+        std::signal(SIGINT, runmode_onInterrupt);
     }
     s_endOrder = s_endRow = 0xFFFF;
     s_begin = Clock::now();
@@ -213,7 +220,7 @@ int runmode_shouldStop(void)
 {
     if (!s_active)
         return 0;
-    if (s_capturing && capture_failed())
+    if (s_capturing && (capture_failed() || s_interrupted))
         return 1;
     if (s_shotsOpen && (s_shotsLeft == 0 || s_shotFailed))
         return 1;
@@ -292,8 +299,13 @@ int runmode_finish(void)
             runmode_progress(1);
         else if (s_tty)
             std::fputc('\n', stderr);
+        std::signal(SIGINT, SIG_DFL);
         if (!capture_close()) {
             rc = 1;
+        } else if (s_interrupted) {
+            std::printf("capture: interrupted; the first %lld frames are in %s\n",
+                        static_cast<long long>(capture_getFrames()), s_options->capture);
+            rc = 130;
         } else {
             // Wall time up to the finished file, encoder tail and muxing included.
             double total = runmode_seconds();

@@ -175,6 +175,20 @@ TEST_F(Program, EncodingFailuresEndWithAMessageAndNoFile)
     EXPECT_TRUE(has(r.out, "capture: cannot create directory /proc/no-such-place/frames")) << r.out;
 }
 
+TEST_F(Program, InterruptedCaptureIsFinishedCleanly)
+{
+    if (sh("command -v ffmpeg && command -v ffprobe").code != 0) GTEST_SKIP() << "no ffmpeg";
+    Result r = sh("cd " + s_dir.string() + " && (" TIDEWATER_EXE
+                  " --headless --capture cut.mkv --start 5 & p=$!; sleep 3; kill -INT $p; wait $p; echo rc=$?)");
+    EXPECT_TRUE(has(r.out, "rc=130")) << r.out;
+    EXPECT_TRUE(has(r.out, "capture: interrupted; the first ")) << r.out;
+    Result probe = sh("ffprobe -v error -show_entries stream=codec_type -of csv " + (s_dir / "cut.mkv").string());
+    EXPECT_TRUE(has(probe.out, "video")) << probe.out;
+    EXPECT_TRUE(has(probe.out, "audio")) << probe.out;
+    EXPECT_FALSE(fs::exists(s_dir / "cut.mkv.video.mkv"));
+    fs::remove(s_dir / "cut.mkv");
+}
+
 TEST_F(Program, ShotsAtPositions)
 {
     Result r = run("--shots 0:0 --out shotdir");
