@@ -88,6 +88,16 @@ bool Window::SdlOpen(const char* title, int width, int height)
         log_stdio("glint: cannot open the window: no video driver (%s)\n", SDL_GetError());
         return false;
     }
+    // With no display SDL quietly falls back to its offscreen driver, and the show would play
+    // into nothing. Only accept that when the user asked for it by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (!SDL_strcmp(driver, "offscreen") || !SDL_strcmp(driver, "dummy")) &&
+        !(asked && !SDL_strcasecmp(asked, driver))) {
+        log_stdio("glint: cannot open the window: no display (use --headless to run without one)\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
         log_stdio("glint: cannot open the window: no desktop size (%s)\n", SDL_GetError());
