@@ -65,14 +65,18 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
     if (std::signbit(p2->y) || y0 >= ScreenH || y0 == y2)
         return;
 
-    // Split: W is the span width at P1's height; under one pixel the triangle is dropped.
+    // Split: W is the span width at P1's height. A sliver under one pixel wide is still drawn
+    // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
+    // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
+    // most a pixel or so per row, where the exact gradient would make no visible difference.
     const float t = (p1->y - p0->y) / (p2->y - p0->y);
     const float W = (p1->x - p0->x) - t * (p2->x - p0->x);
-    if (W > -1.0f && W < 1.0f)
+    if (W == 0.0f)
         return;
+    const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
     float dqdx[N];
     for (int k = 0; k < N; k++)
-        dqdx[k] = ((p1->q[k] - p0->q[k]) - t * (p2->q[k] - p0->q[k])) / W;
+        dqdx[k] = ((p1->q[k] - p0->q[k]) - t * (p2->q[k] - p0->q[k])) / gradW;
     grad(dqdx);
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge.
