@@ -102,7 +102,7 @@ const ModelCase kModels[] = {
     {"torus.qx3", 55.0f, true, true, 0, 60.0f, 140.0f},
     {"spike.qx3", 80.0f, true, true, 0, 100.0f, 170.0f},
     {"knot.qx3", 50.0f, true, true, 0, 90.0f, 160.0f},
-    {"tendril.qx3", 80.0f, false, false, 0, 90.0f, 175.0f},
+    {"tendril.qx3", 80.0f, true, true, 0, 90.0f, 175.0f},
     {"skull.qx3", 80.0f, true, false, 130, 100.0f, 160.0f},
 };
 

@@ -135,6 +135,36 @@ struct Bulb : ParamSurface {
 };
 }  // namespace
 
+// Rounds off the open end of a tube at s = 0 or 1 with a half-sphere of the end radius, so that
+// the strand is a closed surface. Ring 0 repeats gridMesh's end ring (same pos() arguments, so
+// the same positions) and the last ring collapses onto the pole; its zero-area half is dropped.
+static void tubeCap(Mesh& m, const Tube& tube, float s, int nt, int rings, float uRep, float uPerUnit) {
+    const float dir = s < 0.5f ? -1.0f : 1.0f;
+    const float h = 1e-3f;
+    V3 c = tube.centre(s);
+    V3 axis = normalise(tube.centre(std::clamp(s + h, 0.0f, 1.0f)) - tube.centre(std::clamp(s - h, 0.0f, 1.0f))) * dir;
+    float r = tube.radius(s);
+    auto vert = [&](int k, int j) {
+        float phi = 0.5f * Pi * float(k) / float(rings);
+        float t = float(j) / nt;
+        V3 p0 = tube.pos(s, j == nt ? 0.0f : t);
+        V3 radial = p0 - c;
+        MVert v;
+        // The pole is one exact point (cos(pi/2) in floats would leave slivers there).
+        v.p = k == 0 ? p0 : k == rings ? c + axis * r : c + radial * std::cos(phi) + axis * (r * std::sin(phi));
+        v.n = normalise(radial * (std::cos(phi) / std::max(r, 1e-6f)) + axis * std::sin(phi));
+        v.u = s * uRep + dir * phi * r * uPerUnit;
+        v.v = t;
+        return v;
+    };
+    for (int k = 0; k < rings; ++k)
+        for (int j = 0; j < nt; ++j) {
+            MVert a = vert(k, j), b = vert(k + 1, j), cc = vert(k + 1, j + 1), d = vert(k, j + 1);
+            m.tri(a, b, cc);
+            m.tri(a, cc, d);
+        }
+}
+
 Mesh tendril() {
     Mesh m;
     for (int k = 0; k < 3; ++k) {
@@ -158,6 +188,9 @@ Mesh tendril() {
         };
         t.build();
         gridMesh(m, t, 56, 10, false, 3.0f, 1.0f, 2, 1);
+        // Texture runs 3 repeats over the strand's roughly 60 units.
+        tubeCap(m, t, 0.0f, 10, 3, 3.0f, 0.05f);
+        tubeCap(m, t, 1.0f, 10, 1, 3.0f, 0.05f);
     }
     Bulb b;
     gridMesh(m, b, 16, 20, false, 1.0f, 1.0f, 2, 2);
