@@ -93,17 +93,17 @@ struct ModelCase {
     const char* file;
     float depth;       // the scene's camera-space z
     bool closed;       // a watertight surface
-    bool manifold;     // every edge shared by exactly two triangles
+    int maxPinched;    // edges shared by more than two triangles (0: a manifold surface)
     int maxFolds;      // triangles allowed to face away from their vertex normals
     float minHeight;   // projected height range in pixels (fov 250) over a set of orientations
     float maxHeight;
 };
 const ModelCase kModels[] = {
-    {"torus.qx3", 55.0f, true, true, 0, 60.0f, 140.0f},
-    {"spike.qx3", 80.0f, true, true, 0, 100.0f, 170.0f},
-    {"knot.qx3", 50.0f, true, true, 0, 90.0f, 160.0f},
-    {"tendril.qx3", 80.0f, true, true, 0, 90.0f, 175.0f},
-    {"skull.qx3", 80.0f, true, false, 130, 100.0f, 160.0f},
+    {"torus.qx3", 55.0f, true, 0, 0, 60.0f, 140.0f},
+    {"spike.qx3", 80.0f, true, 0, 0, 100.0f, 170.0f},
+    {"knot.qx3", 50.0f, true, 0, 0, 90.0f, 160.0f},
+    {"tendril.qx3", 80.0f, true, 0, 0, 90.0f, 175.0f},
+    {"skull.qx3", 80.0f, true, 2, 24, 100.0f, 160.0f},
 };
 
 Loaded loadModel(const char* file) { return parseQx3(readAll(generated("models") / "srcdata" / file)); }
@@ -127,9 +127,10 @@ using Key = std::tuple<long, long, long>;
 Key key(V3 p) { return Key{std::lround(p.x * 1000), std::lround(p.y * 1000), std::lround(p.z * 1000)}; }
 
 // Every directed edge must be matched by as many reverse edges: closed and consistently wound.
-// A manifold surface also has each edge exactly once each way (the skull's surface net may pinch
-// two sheets together along an edge, which is still closed).
-int badEdges(const std::vector<art::MVert>& v, int numTris, bool manifold = true) {
+// A manifold surface also has each edge exactly once each way (the skull's surface net may still
+// pinch two sheets together along a few edges, which is closed but not manifold); `pinched`
+// receives the number of such edges.
+int badEdges(const std::vector<art::MVert>& v, int numTris, bool manifold = true, int* pinched = nullptr) {
     std::map<std::pair<Key, Key>, int> dir;
     for (int t = 0; t < numTris; ++t)
         for (int k = 0; k < 3; ++k) {
@@ -137,11 +138,13 @@ int badEdges(const std::vector<art::MVert>& v, int numTris, bool manifold = true
             if (a == b) continue;
             dir[{a, b}]++;
         }
-    int bad = 0;
+    int bad = 0, pinch = 0;
     for (auto& e : dir) {
         auto r = dir.find({e.first.second, e.first.first});
         if (r == dir.end() || r->second != e.second || (manifold && e.second != 1)) ++bad;
+        if (e.first.first < e.first.second && (e.second > 1 || (r != dir.end() && r->second > 1))) ++pinch;
     }
+    if (pinched) *pinched = pinch;
     return bad;
 }
 
@@ -191,7 +194,9 @@ TEST(AssetModels, ClosedModelsHaveEveryEdgeSharedOnceEachWay) {
         if (!c.closed) continue;
         SCOPED_TRACE(c.file);
         Loaded m = loadModel(c.file);
-        EXPECT_EQ(badEdges(m.verts, m.numTris, c.manifold), 0);
+        int pinched = 0;
+        EXPECT_EQ(badEdges(m.verts, m.numTris, c.maxPinched == 0, &pinched), 0);
+        EXPECT_LE(pinched, c.maxPinched);
     }
 }
 

@@ -382,9 +382,14 @@ void skullTexCoord(V3 p, float& u, float& v) {
     v = 0.5f - p.y / SkullTexHeight;
 }
 
-// Surface net of the skull's level set skullSdf = iso at cell size h, appended to m; with `wire`
-// it also adds the contour wireframe.
-static void skullNet(Mesh& m, float h, float iso, bool wire) {
+// Surface net of the skull's level set skullSdf = iso at cell size h, appended to m.
+//
+// A cell gets one vertex per separate piece of surface inside it: the crossed edges of each face
+// are paired up (on a face with four crossings by the sign of the bilinear saddle, which both
+// cells sharing the face see alike), and the pairs link the crossings into pieces. A cell where
+// two sheets pass close by (a thin wall, a tooth gap) then keeps two vertices instead of
+// pinching the sheets together into edges of four triangles.
+static void skullNet(Mesh& m, float h, float iso) {
     const float Scale = 17.5f;
     const V3 lo = v3(-0.98f, -1.26f, -1.08f);
     auto skullSdf = [iso](V3 p) { return skullField(p, true) - iso; };
@@ -400,13 +405,20 @@ static void skullNet(Mesh& m, float h, float iso, bool wire) {
                             skullSdf(p + v3(0, e, 0)) - skullSdf(p - v3(0, e, 0)),
                             skullSdf(p + v3(0, 0, e)) - skullSdf(p - v3(0, 0, e))));
     };
-    // Surface nets: one vertex per cell that the surface crosses, at the mean of the edge
-    // crossings, then pulled onto the surface; one quad per crossed grid edge.
     const int cx = nx - 1, cy = ny - 1, cz = nz - 1;
     auto cid = [&](int i, int j, int k) { return (size_t(k) * cy + j) * cx + i; };
-    std::unordered_map<size_t, MVert> cellVert;
+    // Cell corners n = di + 2 dj + 4 dk; edges 0-3 run along x, 4-7 along y, 8-11 along z.
     static const int E[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
                                  {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    // Faces as corner cycles and the edges between consecutive corners (corner q to q+1).
+    static const int FC[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
+    static const int FE[6][4] = {{4, 10, 6, 8}, {5, 11, 7, 9}, {0, 9, 2, 8}, {1, 11, 3, 10}, {0, 5, 1, 4}, {2, 7, 3, 6}};
+    struct CellVerts {
+        int8_t piece[12];  // surface piece of each crossed edge, -1 if not crossed
+        int first;         // index of the cell's first vertex in `verts`
+    };
+    std::unordered_map<size_t, CellVerts> cells;
+    std::vector<MVert> verts;
     for (int k = 0; k < cz; ++k)
         for (int j = 0; j < cy; ++j)
             for (int i = 0; i < cx; ++i) {
@@ -420,94 +432,119 @@ static void skullNet(Mesh& m, float h, float iso, bool wire) {
                     neg += c[n] < 0;
                 }
                 if (neg == 0 || neg == 8) continue;
-                V3 sum{0, 0, 0};
-                int cnt = 0;
-                for (auto& e : E) {
-                    float a = c[e[0]], b = c[e[1]];
-                    if ((a < 0) == (b < 0)) continue;
-                    float t = a / (a - b);
-                    sum = sum + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
-                    ++cnt;
+                // Link the crossings face by face (union-find over the 12 edges).
+                int parent[12];
+                for (int e = 0; e < 12; ++e) parent[e] = e;
+                auto root = [&](int e) {
+                    while (parent[e] != e) e = parent[e];
+                    return e;
+                };
+                auto join = [&](int a, int b) { parent[root(a)] = root(b); };
+                auto crossed = [&](int e) { return (c[E[e][0]] < 0) != (c[E[e][1]] < 0); };
+                for (int fi = 0; fi < 6; ++fi) {
+                    int ce[4], n = 0;
+                    for (int q = 0; q < 4; ++q)
+                        if (crossed(FE[fi][q])) ce[n++] = FE[fi][q];
+                    if (n == 2) {
+                        join(ce[0], ce[1]);
+                    } else if (n == 4) {
+                        float v0 = c[FC[fi][0]], v1 = c[FC[fi][1]], v2 = c[FC[fi][2]], v3_ = c[FC[fi][3]];
+                        float den = v0 + v2 - v1 - v3_;
+                        float saddle = den != 0 ? (v0 * v2 - v1 * v3_) / den : 0.25f * (v0 + v1 + v2 + v3_);
+                        // Corner 0 cut off on its own when it is on the other side of the saddle.
+                        if ((v0 < 0) != (saddle < 0)) {
+                            join(FE[fi][3], FE[fi][0]);
+                            join(FE[fi][1], FE[fi][2]);
+                        } else {
+                            join(FE[fi][0], FE[fi][1]);
+                            join(FE[fi][2], FE[fi][3]);
+                        }
+                    }
                 }
-                V3 p = sum * (1.0f / cnt);
+                CellVerts cv;
+                cv.first = int(verts.size());
+                int roots[12], nPieces = 0;
+                for (int e = 0; e < 12; ++e) {
+                    cv.piece[e] = -1;
+                    if (!crossed(e)) continue;
+                    int r = root(e), p = 0;
+                    while (p < nPieces && roots[p] != r) ++p;
+                    if (p == nPieces) roots[nPieces++] = r;
+                    cv.piece[e] = int8_t(p);
+                }
                 V3 centre = cp[0] + v3(h, h, h) * 0.5f;
-                for (int it = 0; it < 2; ++it) {
-                    float d = skullSdf(p);
-                    p = p - grad(p) * d;
+                for (int pc = 0; pc < nPieces; ++pc) {
+                    // Mean of the piece's edge crossings, pulled onto the surface, kept in the cell.
+                    V3 sum{0, 0, 0};
+                    int cnt = 0;
+                    for (int e = 0; e < 12; ++e) {
+                        if (cv.piece[e] != pc) continue;
+                        float a = c[E[e][0]], b = c[E[e][1]];
+                        float t = a / (a - b);
+                        sum = sum + cp[E[e][0]] + (cp[E[e][1]] - cp[E[e][0]]) * t;
+                        ++cnt;
+                    }
+                    V3 p = sum * (1.0f / cnt);
+                    if (nPieces == 1)
+                        for (int it = 0; it < 2; ++it) p = p - grad(p) * skullSdf(p);
+                    V3 off = p - centre;
+                    const float lim = 0.5f * h;
+                    p = centre + v3(std::clamp(off.x, -lim, lim), std::clamp(off.y, -lim, lim), std::clamp(off.z, -lim, lim));
+                    MVert v;
+                    v.n = grad(p);
+                    v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
+                    // Front projection onto one copy of the texture, which is painted to match
+                    // (cavities darkened, see the skull image pack).
+                    skullTexCoord(p, v.u, v.v);
+                    verts.push_back(v);
                 }
-                // stay near the cell so quads don't fold
-                V3 off = p - centre;
-                float lim = 0.75f * h;
-                p = centre + v3(std::clamp(off.x, -lim, lim), std::clamp(off.y, -lim, lim), std::clamp(off.z, -lim, lim));
-                MVert v;
-                v.n = grad(p);
-                v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
-                // Front projection onto one copy of the texture, which is painted to match
-                // (cavities darkened, see the skull image pack).
-                skullTexCoord(p, v.u, v.v);
-                cellVert[cid(i, j, k)] = v;
+                cells[cid(i, j, k)] = cv;
             }
-    std::unordered_map<size_t, int> cellIndex;  // a stored copy of each cell's vertex
-    std::map<std::pair<size_t, size_t>, bool> edges;
-    // Quads are wound from the crossing's direction (inside to outside), which keeps the whole
-    // net consistently oriented even where a quad folds.
-    auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3, bool flip) {
-        if (flip) std::swap(c1, c3);
-        const MVert &a = cellVert[c0], &b = cellVert[c1], &c = cellVert[c2], &d = cellVert[c3];
-        int base = int(m.verts.size());
-        if (length(a.p - c.p) <= length(b.p - d.p)) {
+    // One quad per crossed grid edge, through the pieces of its four cells that hold the edge
+    // (`e` = the edge's number in each cell). Quads are wound from the crossing's direction
+    // (inside to outside), which keeps the net consistently oriented; each is split along the
+    // diagonal that leaves fewer triangles facing against the surface normals (folded), then
+    // the shorter one.
+    auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3, const int e[4], bool flip) {
+        size_t cs[4] = {c0, c1, c2, c3};
+        const MVert* q[4];
+        for (int n = 0; n < 4; ++n) {
+            const CellVerts& cv = cells.at(cs[n]);
+            q[n] = &verts[size_t(cv.first + cv.piece[e[n]])];
+        }
+        if (flip) std::swap(q[1], q[3]);
+        const MVert &a = *q[0], &b = *q[1], &c = *q[2], &d = *q[3];
+        auto folded = [](const MVert& x, const MVert& y, const MVert& z) {
+            return dot(cross(y.p - x.p, z.p - x.p), x.n + y.n + z.n) <= 0 ? 1 : 0;
+        };
+        int foldAC = folded(a, b, c) + folded(a, c, d), foldBD = folded(a, b, d) + folded(b, c, d);
+        if (foldAC < foldBD || (foldAC == foldBD && length(a.p - c.p) <= length(b.p - d.p))) {
             m.tri(a, b, c, false);
             m.tri(a, c, d, false);
         } else {
             m.tri(a, b, d, false);
             m.tri(b, c, d, false);
         }
-        size_t cs[4] = {c0, c1, c2, c3};
-        const MVert* vs[4] = {&a, &b, &c, &d};
-        for (int n = 0; n < 4; ++n) {
-            if (!cellIndex.count(cs[n]))
-                for (int q = base; q < int(m.verts.size()); ++q)
-                    if (m.verts[q].p.x == vs[n]->p.x && m.verts[q].p.y == vs[n]->p.y && m.verts[q].p.z == vs[n]->p.z) {
-                        cellIndex[cs[n]] = q;
-                        break;
-                    }
-            size_t x0 = cs[n], x1 = cs[(n + 1) & 3];
-            edges[{std::min(x0, x1), std::max(x0, x1)}] = true;
-        }
     };
+    static const int EX[4] = {3, 2, 0, 1}, EY[4] = {7, 6, 4, 5}, EZ[4] = {11, 10, 8, 9};
     for (int k = 1; k < nz - 1; ++k)
         for (int j = 1; j < ny - 1; ++j)
             for (int i = 0; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i + 1, j, k)] < 0))
-                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k), f[idx(i, j, k)] >= 0);
+                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k), EX,
+                             f[idx(i, j, k)] >= 0);
     for (int k = 1; k < nz - 1; ++k)
         for (int j = 0; j < ny - 1; ++j)
             for (int i = 1; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i, j + 1, k)] < 0))
-                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k), f[idx(i, j, k)] < 0);
+                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k), EY,
+                             f[idx(i, j, k)] < 0);
     for (int k = 0; k < nz - 1; ++k)
         for (int j = 1; j < ny - 1; ++j)
             for (int i = 1; i < nx - 1; ++i)
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
-                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), f[idx(i, j, k)] >= 0);
-    if (!wire) return;
-    // Wireframe: the net's edges that run inside every second horizontal layer of cells and every
-    // third vertical (constant x) layer, which draws contour rings like a scan.
-    auto decode = [&](size_t c, int& i, int& j, int& k) {
-        i = int(c % cx);
-        j = int((c / cx) % cy);
-        k = int(c / (size_t(cx) * cy));
-    };
-    for (auto& e : edges) {
-        int i0, j0, k0, i1, j1, k1;
-        decode(e.first.first, i0, j0, k0);
-        decode(e.first.second, i1, j1, k1);
-        bool ring = (j0 == j1 && j0 % 3 == 0) || (i0 == i1 && (i0 - cx / 2) % 4 == 0);
-        if (!ring) continue;
-        auto a = cellIndex.find(e.first.first), b = cellIndex.find(e.first.second);
-        if (a == cellIndex.end() || b == cellIndex.end()) continue;
-        m.wire.insert(m.wire.end(), {a->second, b->second, b->second, b->second});
-    }
+                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), EZ,
+                             f[idx(i, j, k)] >= 0);
 }
 
 // Wireframe contours: the skull cut by planes across `axis` (0 = x, 1 = y) at `from`, `from` +
@@ -577,11 +614,11 @@ static void skullContours(Mesh& m, int axis, float from, float to, float step) {
 
 Mesh skull() {
     Mesh m;
-    skullNet(m, 0.082f, 0.0f, false);
+    skullNet(m, 0.082f, 0.0f);
     // The rasteriser drops triangles narrower than a pixel, which leaves pinholes along creases
     // and the outline of a fine mesh. A coarse copy of the skull, shrunk by about one unit, sits
     // just under the surface with the same texture mapping and fills them with bone colour.
-    skullNet(m, 0.20f, -0.05f, false);
+    skullNet(m, 0.20f, -0.05f);
     skullContours(m, 1, -1.10f, 1.05f, 0.18f);
     skullContours(m, 0, -0.80f, 0.80f, 0.20f);
     return m;
