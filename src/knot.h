@@ -1,7 +1,9 @@
 // Knot scene: a torus-knot tube; the kick at order 14 switches the wireframe overlay on and jumps its orientation.
 #pragma once
 
-#include "spike.h"  // ObjectSceneState
+#include "objscene.h"  // ObjectSceneState
+
+struct Effect;
 
 extern Effect Knot_effect;
 

@@ -1,7 +1,9 @@
 // Skull scene: a rocking skull; the kick at order 16 switches the wireframe overlay on.
 #pragma once
 
-#include "spike.h"  // ObjectSceneState
+#include "objscene.h"  // ObjectSceneState
+
+struct Effect;
 
 extern Effect Skull_effect;
 

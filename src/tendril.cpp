@@ -1,20 +1,15 @@
 // Tendril scene. A twisting organic shape spins about its y axis over its background, fades in from
 // black, is kicked at order 22 row 0 (white flash, wireframe overlay on, orientation jump) and fades
-// to black from order 22 row 58. Its x angle never advances, so after the kick it stays at -50. Timers run from 0 to 1; 1.0 means idle, and none passes 1.0.
+// to black from order 22 row 58. Its x angle never advances, so after the kick it stays at -50.
+// Timers run from 0 to 1; 1.0 means idle, and none passes 1.0.
 #include "tendril.h"
 
 #include "effect.h"
 #include "impack.h"
-#include "log.h"
-#include "mat.h"
-#include "math.h"
 #include "model.h"
 #include "modplay.h"
-#include "r3d.h"
-#include "util.h"
+#include "objscene.h"
 #include "video.h"
-
-#include <cmath>
 
 static const float Tendril_StartZ = 80.0f;
 
@@ -55,55 +50,26 @@ static Trigger spike_triggers[2] = {
     {22, 58, 0, tendril_fade_out},
 };
 
-static const char* const PackFile = "srcdata/tendril.qxp";
-
 static int init()
 {
-    tendril_packed = impack_load(PackFile);
-    if (!tendril_packed)
+    if (!objscene_load("tendril", "srcdata/tendril.qxp", "srcdata/tendril.qx3", &tendril_packed, &bg,
+                       &tendril_model))
         return 0;
     texture = tendril_packed->texture;
     envmap = tendril_packed->envmap;
     lut = tendril_packed->lut;
-    bg = &tendril_packed->images[0];
-    // The background is copied as a whole frame every frame: a smaller image would be read past.
-    if (!bg->pixels || (uint32_t)bg->width * bg->height < 64000) {
-        log_print("tendril: %s has no 320 x 200 background image\n", PackFile);
-        return 0;
-    }
-    if (!model_load("srcdata/tendril.qx3", &tendril_model))
-        return 0;
     tendril_bright = (uint8_t)video_findPaletteBrightest(tendril_packed->palette);
     return 1;
 }
 
 static void deinit()
 {
-    model_destroy(&tendril_model);
-    if (tendril_packed)
-        impack_destroy(tendril_packed);
-    tendril_packed = nullptr;
+    objscene_unload(&tendril_packed, &tendril_model);
 }
 
 static void start()
 {
-    s_position = {};
-    s_position.z = Tendril_StartZ;
-    s_rotation = {};
-    r3d_clearZbuffer();
-    r3d_setTexture(0, texture);
-    r3d_setTexture(1, envmap);
-    r3d_setLUT(lut);
-}
-
-// One turn at most: an angle a trigger moved far out of range comes back over several frames.
-static inline float wrapDegrees(float a)
-{
-    if (a >= 360.0f)
-        return a - 360.0f;
-    if (a < 0.0f)
-        return a + 360.0f;
-    return a;
+    objscene_start(&s_position, &s_rotation, Tendril_StartZ, texture, envmap, lut);
 }
 
 static void update(float dt)
@@ -111,78 +77,32 @@ static void update(float dt)
     const float step = dt * 50.0f * knot_anim_speed;
     modplay_updateTriggers(spike_triggers, 2);
     // x has no spin and is left alone entirely: it keeps what the kick gave it.
-    s_rotation.y = wrapDegrees(s_rotation.y + 2.0f * step);
-    s_rotation.z = wrapDegrees(s_rotation.z + 0.01f * step);
-    bob_phase = wrapDegrees(bob_phase + 0.5f * step);
+    s_rotation.y = objscene_wrapDegrees(s_rotation.y + 2.0f * step);
+    s_rotation.z = objscene_wrapDegrees(s_rotation.z + 0.01f * step);
+    bob_phase = objscene_wrapDegrees(bob_phase + 0.5f * step);
 
-    // 22.7555 = 8192 / 360 in single precision; the table holds (sin, cos) pairs.
-    const int i = (int)(lrintf(bob_phase * 22.7555f) & 8191);
-    const float s = g_sincosf[2 * i];
-    const float c = g_sincosf[2 * i + 1];
-    s_position.x = 2.0f * s;
-    s_position.y = 3.0f * c;
+    const float s = objscene_bob(&s_position, bob_phase, 2.0f, 3.0f);
     s_position.z = Tendril_StartZ + 40.0f * knot_z_anim * s;
-
-    mat matrix;
-    mat_set(&matrix, s_rotation, s_position);
-    r3d_transformAndProject(&tendril_model, &matrix);
+    objscene_project(&tendril_model, s_rotation, s_position);
 }
 
 static void render()
 {
-    uint8_t* buffer = video_getBuffer(0);
-    util_blit(buffer, bg->pixels, 16000);
-    r3d_begin(buffer);
-    r3d_setFov(250.0f);
-    r3d_render(&tendril_model);
-    if (tendril_wireframe) {
-        r3d_begin(buffer);
-        r3d_renderWireframe(&tendril_model, 0.0005f, tendril_bright);
-    }
-    r3d_end();
-}
-
-static inline float advance(float timer, float amount)
-{
-    timer += amount;
-    return timer < 1.0f ? timer : 1.0f;
+    objscene_render(bg, &tendril_model, tendril_wireframe, tendril_bright);
 }
 
 static void postRetraceUpdate(float dt)
 {
-    const uint8_t* pal = tendril_packed->palette;
-    if (tendril_fadeout_timer < 1.0f) {
-        tendril_fadeout_timer = advance(tendril_fadeout_timer, 4.0f * dt);
-        video_fadePaletteToBlack(pal, 0, 256, tendril_fadeout_timer);
-    }
-    if (fade_timer < 1.0f) {
-        fade_timer = advance(fade_timer, 4.0f * dt);
-        video_fadePaletteFromBlack(pal, 0, 256, fade_timer);
-    }
-    if (knot_flash_timer < 1.0f) {
-        knot_flash_timer = advance(knot_flash_timer, dt);
-        video_fadePaletteFromWhite(pal, 0, 256, knot_flash_timer);
-    }
+    objscene_fadePalette(tendril_packed->palette, dt, &tendril_fadeout_timer, 4.0f, &fade_timer,
+                         &knot_flash_timer);
 }
 
 Effect Tendril_effect = {"Tendril", init, deinit, update, postRetraceUpdate, render, start, false, 21, 0};
 
 void tendril_getState(ObjectSceneState* out)
 {
-    *out = {};
-    out->position[0] = s_position.x;
-    out->position[1] = s_position.y;
-    out->position[2] = s_position.z;
-    out->rotation[0] = s_rotation.x;
-    out->rotation[1] = s_rotation.y;
-    out->rotation[2] = s_rotation.z;
-    out->bob_phase = bob_phase;
+    objscene_getState(out, s_position, s_rotation, bob_phase, fade_timer, knot_flash_timer,
+                      tendril_fadeout_timer, tendril_packed, &tendril_model);
     out->wireframe = tendril_wireframe;
     out->bright = tendril_bright;
-    out->fade_timer = fade_timer;
-    out->flash_timer = knot_flash_timer;
-    out->fadeout_timer = tendril_fadeout_timer;
-    out->spike_timer = 1.0f;
-    out->palette = tendril_packed ? tendril_packed->palette : nullptr;
-    out->model = &tendril_model;
 }

@@ -1,7 +1,9 @@
 // Tendril scene: a twisting organic shape; the kick at order 22 switches the wireframe overlay on and jumps its orientation.
 #pragma once
 
-#include "spike.h"  // ObjectSceneState
+#include "objscene.h"  // ObjectSceneState
+
+struct Effect;
 
 extern Effect Tendril_effect;
 

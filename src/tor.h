@@ -1,7 +1,9 @@
 // FinalTorus scene: a gold torus whose wireframe overlay toggles every 8 rows of order 24, with a flash each time.
 #pragma once
 
-#include "spike.h"  // ObjectSceneState
+#include "objscene.h"  // ObjectSceneState
+
+struct Effect;
 
 extern Effect FinalTorus_effect;
 
