@@ -103,7 +103,7 @@ const ModelCase kModels[] = {
     {"spike.qx3", 80.0f, true, 0, 0, 100.0f, 170.0f},
     {"knot.qx3", 50.0f, true, 0, 0, 90.0f, 160.0f},
     {"tendril.qx3", 80.0f, true, 0, 0, 90.0f, 175.0f},
-    {"skull.qx3", 80.0f, true, 2, 24, 100.0f, 160.0f},
+    {"skull.qx3", 80.0f, true, 2, 2, 100.0f, 160.0f},
 };
 
 Loaded loadModel(const char* file) { return parseQx3(readAll(generated("models") / "srcdata" / file)); }

@@ -419,6 +419,23 @@ static void skullNet(Mesh& m, float h, float iso) {
     };
     std::unordered_map<size_t, CellVerts> cells;
     std::vector<MVert> verts;
+    // Places for each vertex, in the skull's units: on the surface, the mean of its crossings,
+    // the cell centre (all inside the cell).
+    std::vector<std::array<V3, 3>> cands;
+    auto inCell = [h](V3 p, V3 centre) {
+        V3 off = p - centre;
+        const float lim = 0.5f * h;
+        return centre + v3(std::clamp(off.x, -lim, lim), std::clamp(off.y, -lim, lim), std::clamp(off.z, -lim, lim));
+    };
+    auto makeVert = [&](V3 p) {
+        MVert v;
+        v.n = grad(p);
+        v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
+        // Front projection onto one copy of the texture, which is painted to match
+        // (cavities darkened, see the skull image pack).
+        skullTexCoord(p, v.u, v.v);
+        return v;
+    };
     for (int k = 0; k < cz; ++k)
         for (int j = 0; j < cy; ++j)
             for (int i = 0; i < cx; ++i) {
@@ -484,47 +501,29 @@ static void skullNet(Mesh& m, float h, float iso) {
                         sum = sum + cp[E[e][0]] + (cp[E[e][1]] - cp[E[e][0]]) * t;
                         ++cnt;
                     }
-                    V3 p = sum * (1.0f / cnt);
+                    V3 mass = sum * (1.0f / cnt), p = mass;
                     if (nPieces == 1)
                         for (int it = 0; it < 2; ++it) p = p - grad(p) * skullSdf(p);
-                    V3 off = p - centre;
-                    const float lim = 0.5f * h;
-                    p = centre + v3(std::clamp(off.x, -lim, lim), std::clamp(off.y, -lim, lim), std::clamp(off.z, -lim, lim));
-                    MVert v;
-                    v.n = grad(p);
-                    v.p = v3(p.x * Scale, (p.y + 0.04f) * Scale, (p.z - 0.05f) * Scale);
-                    // Front projection onto one copy of the texture, which is painted to match
-                    // (cavities darkened, see the skull image pack).
-                    skullTexCoord(p, v.u, v.v);
-                    verts.push_back(v);
+                    // Pieces sharing a cell must not meet at its centre.
+                    V3 mid = nPieces == 1 ? centre : inCell(mass, centre);
+                    cands.push_back({inCell(p, centre), inCell(mass, centre), mid});
+                    verts.push_back(makeVert(cands.back()[0]));
                 }
                 cells[cid(i, j, k)] = cv;
             }
     // One quad per crossed grid edge, through the pieces of its four cells that hold the edge
     // (`e` = the edge's number in each cell). Quads are wound from the crossing's direction
-    // (inside to outside), which keeps the net consistently oriented; each is split along the
-    // diagonal that leaves fewer triangles facing against the surface normals (folded), then
-    // the shorter one.
+    // (inside to outside), which keeps the net consistently oriented.
+    std::vector<std::array<int, 4>> quads;
     auto emitQuad = [&](size_t c0, size_t c1, size_t c2, size_t c3, const int e[4], bool flip) {
         size_t cs[4] = {c0, c1, c2, c3};
-        const MVert* q[4];
+        std::array<int, 4> q;
         for (int n = 0; n < 4; ++n) {
             const CellVerts& cv = cells.at(cs[n]);
-            q[n] = &verts[size_t(cv.first + cv.piece[e[n]])];
+            q[n] = cv.first + cv.piece[e[n]];
         }
         if (flip) std::swap(q[1], q[3]);
-        const MVert &a = *q[0], &b = *q[1], &c = *q[2], &d = *q[3];
-        auto folded = [](const MVert& x, const MVert& y, const MVert& z) {
-            return dot(cross(y.p - x.p, z.p - x.p), x.n + y.n + z.n) <= 0 ? 1 : 0;
-        };
-        int foldAC = folded(a, b, c) + folded(a, c, d), foldBD = folded(a, b, d) + folded(b, c, d);
-        if (foldAC < foldBD || (foldAC == foldBD && length(a.p - c.p) <= length(b.p - d.p))) {
-            m.tri(a, b, c, false);
-            m.tri(a, c, d, false);
-        } else {
-            m.tri(a, b, d, false);
-            m.tri(b, c, d, false);
-        }
+        quads.push_back(q);
     };
     static const int EX[4] = {3, 2, 0, 1}, EY[4] = {7, 6, 4, 5}, EZ[4] = {11, 10, 8, 9};
     for (int k = 1; k < nz - 1; ++k)
@@ -545,6 +544,69 @@ static void skullNet(Mesh& m, float h, float iso) {
                 if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
                     emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), EZ,
                              f[idx(i, j, k)] >= 0);
+    // A quad is split along the diagonal that leaves fewer triangles facing against the surface
+    // normals (folded: the rasteriser would cull them and leave a hole), then the shorter one.
+    // (Against the normals at its corners or against the field's gradient at its centre.)
+    auto folded = [&](int x, int y, int z) {
+        const MVert &a = verts[size_t(x)], &b = verts[size_t(y)], &c = verts[size_t(z)];
+        V3 fn = cross(b.p - a.p, c.p - a.p);
+        if (dot(fn, a.n + b.n + c.n) <= 0) return 1;
+        V3 g = (a.p + b.p + c.p) * (1.0f / 3.0f);
+        return dot(fn, grad(v3(g.x / Scale, g.y / Scale - 0.04f, g.z / Scale + 0.05f))) <= 0 ? 1 : 0;
+    };
+    auto splitAC = [&](const std::array<int, 4>& q, int& folds) {
+        int ac = folded(q[0], q[1], q[2]) + folded(q[0], q[2], q[3]);
+        int bd = folded(q[0], q[1], q[3]) + folded(q[1], q[2], q[3]);
+        const V3 &a = verts[size_t(q[0])].p, &b = verts[size_t(q[1])].p, &c = verts[size_t(q[2])].p,
+                 &d = verts[size_t(q[3])].p;
+        bool useAC = ac < bd || (ac == bd && length(a - c) <= length(b - d));
+        folds = useAC ? ac : bd;
+        return useAC;
+    };
+    // Where folds remain, move the vertices involved to whichever of their places (or the
+    // midway points towards the cell centre) folds fewest of their quads.
+    std::vector<std::vector<int>> quadsOf(verts.size());
+    for (size_t qi = 0; qi < quads.size(); ++qi)
+        for (int n = 0; n < 4; ++n) quadsOf[size_t(quads[qi][n])].push_back(int(qi));
+    auto foldsAround = [&](size_t v) {
+        int total = 0, fq;
+        for (int qi : quadsOf[v]) {
+            splitAC(quads[size_t(qi)], fq);
+            total += fq;
+        }
+        return total;
+    };
+    for (int pass = 0; pass < 3; ++pass)
+        for (size_t v = 0; v < verts.size(); ++v) {
+            int best = foldsAround(v);
+            if (best == 0) continue;
+            const auto& c = cands[v];
+            const V3 tries[5] = {c[0], c[1], c[2], (c[0] + c[2]) * 0.5f, (c[1] + c[2]) * 0.5f};
+            MVert keep = verts[v];
+            for (const V3& p : tries) {
+                MVert old = verts[v];
+                verts[v] = makeVert(p);
+                int n = foldsAround(v);
+                if (n < best) {
+                    best = n;
+                    keep = verts[v];
+                }
+                verts[v] = old;
+            }
+            verts[v] = keep;
+        }
+    for (const auto& q : quads) {
+        int fq;
+        const MVert &a = verts[size_t(q[0])], &b = verts[size_t(q[1])], &c = verts[size_t(q[2])],
+                    &d = verts[size_t(q[3])];
+        if (splitAC(q, fq)) {
+            m.tri(a, b, c, false);
+            m.tri(a, c, d, false);
+        } else {
+            m.tri(a, b, d, false);
+            m.tri(b, c, d, false);
+        }
+    }
 }
 
 // Wireframe contours: the skull cut by planes across `axis` (0 = x, 1 = y) at `from`, `from` +
