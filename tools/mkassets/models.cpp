@@ -17,6 +17,7 @@
 #include <cmath>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 using namespace art;
 
@@ -436,81 +437,6 @@ static void skullNet(Mesh& m, float h, float iso) {
         skullTexCoord(p, v.u, v.v);
         return v;
     };
-    for (int k = 0; k < cz; ++k)
-        for (int j = 0; j < cy; ++j)
-            for (int i = 0; i < cx; ++i) {
-                float c[8];
-                V3 cp[8];
-                int neg = 0;
-                for (int n = 0; n < 8; ++n) {
-                    int di = n & 1, dj = (n >> 1) & 1, dk = (n >> 2) & 1;
-                    c[n] = f[idx(i + di, j + dj, k + dk)];
-                    cp[n] = lo + v3((i + di) * h, (j + dj) * h, (k + dk) * h);
-                    neg += c[n] < 0;
-                }
-                if (neg == 0 || neg == 8) continue;
-                // Link the crossings face by face (union-find over the 12 edges).
-                int parent[12];
-                for (int e = 0; e < 12; ++e) parent[e] = e;
-                auto root = [&](int e) {
-                    while (parent[e] != e) e = parent[e];
-                    return e;
-                };
-                auto join = [&](int a, int b) { parent[root(a)] = root(b); };
-                auto crossed = [&](int e) { return (c[E[e][0]] < 0) != (c[E[e][1]] < 0); };
-                for (int fi = 0; fi < 6; ++fi) {
-                    int ce[4], n = 0;
-                    for (int q = 0; q < 4; ++q)
-                        if (crossed(FE[fi][q])) ce[n++] = FE[fi][q];
-                    if (n == 2) {
-                        join(ce[0], ce[1]);
-                    } else if (n == 4) {
-                        float v0 = c[FC[fi][0]], v1 = c[FC[fi][1]], v2 = c[FC[fi][2]], v3_ = c[FC[fi][3]];
-                        float den = v0 + v2 - v1 - v3_;
-                        float saddle = den != 0 ? (v0 * v2 - v1 * v3_) / den : 0.25f * (v0 + v1 + v2 + v3_);
-                        // Corner 0 cut off on its own when it is on the other side of the saddle.
-                        if ((v0 < 0) != (saddle < 0)) {
-                            join(FE[fi][3], FE[fi][0]);
-                            join(FE[fi][1], FE[fi][2]);
-                        } else {
-                            join(FE[fi][0], FE[fi][1]);
-                            join(FE[fi][2], FE[fi][3]);
-                        }
-                    }
-                }
-                CellVerts cv;
-                cv.first = int(verts.size());
-                int roots[12], nPieces = 0;
-                for (int e = 0; e < 12; ++e) {
-                    cv.piece[e] = -1;
-                    if (!crossed(e)) continue;
-                    int r = root(e), p = 0;
-                    while (p < nPieces && roots[p] != r) ++p;
-                    if (p == nPieces) roots[nPieces++] = r;
-                    cv.piece[e] = int8_t(p);
-                }
-                V3 centre = cp[0] + v3(h, h, h) * 0.5f;
-                for (int pc = 0; pc < nPieces; ++pc) {
-                    // Mean of the piece's edge crossings, pulled onto the surface, kept in the cell.
-                    V3 sum{0, 0, 0};
-                    int cnt = 0;
-                    for (int e = 0; e < 12; ++e) {
-                        if (cv.piece[e] != pc) continue;
-                        float a = c[E[e][0]], b = c[E[e][1]];
-                        float t = a / (a - b);
-                        sum = sum + cp[E[e][0]] + (cp[E[e][1]] - cp[E[e][0]]) * t;
-                        ++cnt;
-                    }
-                    V3 mass = sum * (1.0f / cnt), p = mass;
-                    if (nPieces == 1)
-                        for (int it = 0; it < 2; ++it) p = p - grad(p) * skullSdf(p);
-                    // Pieces sharing a cell must not meet at its centre.
-                    V3 mid = nPieces == 1 ? centre : inCell(mass, centre);
-                    cands.push_back({inCell(p, centre), inCell(mass, centre), mid});
-                    verts.push_back(makeVert(cands.back()[0]));
-                }
-                cells[cid(i, j, k)] = cv;
-            }
     // One quad per crossed grid edge, through the pieces of its four cells that hold the edge
     // (`e` = the edge's number in each cell). Quads are wound from the crossing's direction
     // (inside to outside), which keeps the net consistently oriented.
@@ -525,25 +451,131 @@ static void skullNet(Mesh& m, float h, float iso) {
         if (flip) std::swap(q[1], q[3]);
         quads.push_back(q);
     };
-    static const int EX[4] = {3, 2, 0, 1}, EY[4] = {7, 6, 4, 5}, EZ[4] = {11, 10, 8, 9};
-    for (int k = 1; k < nz - 1; ++k)
-        for (int j = 1; j < ny - 1; ++j)
-            for (int i = 0; i < nx - 1; ++i)
-                if ((f[idx(i, j, k)] < 0) != (f[idx(i + 1, j, k)] < 0))
-                    emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k), EX,
-                             f[idx(i, j, k)] >= 0);
-    for (int k = 1; k < nz - 1; ++k)
-        for (int j = 0; j < ny - 1; ++j)
-            for (int i = 1; i < nx - 1; ++i)
-                if ((f[idx(i, j, k)] < 0) != (f[idx(i, j + 1, k)] < 0))
-                    emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k), EY,
-                             f[idx(i, j, k)] < 0);
-    for (int k = 0; k < nz - 1; ++k)
-        for (int j = 1; j < ny - 1; ++j)
-            for (int i = 1; i < nx - 1; ++i)
-                if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
-                    emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), EZ,
-                             f[idx(i, j, k)] >= 0);
+    // Ambiguous faces whose pairing is turned round: where two cells with one piece each
+    // meet across a face with four crossings, all four quads there would share one edge; the
+    // other pairing usually gives one of the cells two pieces. Decided by rebuilding.
+    std::unordered_set<size_t> flipped;
+    std::vector<size_t> cellOf;  // cell of each vertex
+    // Face fi of a cell: offset of its lowest grid point and the axis across it (face key).
+    static const int FO[6][4] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 0, 2}, {0, 0, 1, 2}};
+    for (int round = 0;; ++round) {
+        cells.clear();
+        verts.clear();
+        cands.clear();
+        quads.clear();
+        cellOf.clear();
+        for (int k = 0; k < cz; ++k)
+            for (int j = 0; j < cy; ++j)
+                for (int i = 0; i < cx; ++i) {
+                    float c[8];
+                    V3 cp[8];
+                    int neg = 0;
+                    for (int n = 0; n < 8; ++n) {
+                        int di = n & 1, dj = (n >> 1) & 1, dk = (n >> 2) & 1;
+                        c[n] = f[idx(i + di, j + dj, k + dk)];
+                        cp[n] = lo + v3((i + di) * h, (j + dj) * h, (k + dk) * h);
+                        neg += c[n] < 0;
+                    }
+                    if (neg == 0 || neg == 8) continue;
+                    // Link the crossings face by face (union-find over the 12 edges).
+                    int parent[12];
+                    for (int e = 0; e < 12; ++e) parent[e] = e;
+                    auto root = [&](int e) {
+                        while (parent[e] != e) e = parent[e];
+                        return e;
+                    };
+                    auto join = [&](int a, int b) { parent[root(a)] = root(b); };
+                    auto crossed = [&](int e) { return (c[E[e][0]] < 0) != (c[E[e][1]] < 0); };
+                    for (int fi = 0; fi < 6; ++fi) {
+                        int ce[4], n = 0;
+                        for (int q = 0; q < 4; ++q)
+                            if (crossed(FE[fi][q])) ce[n++] = FE[fi][q];
+                        if (n == 2) {
+                            join(ce[0], ce[1]);
+                        } else if (n == 4) {
+                            float v0 = c[FC[fi][0]], v1 = c[FC[fi][1]], v2 = c[FC[fi][2]], v3_ = c[FC[fi][3]];
+                            float den = v0 + v2 - v1 - v3_;
+                            float saddle = den != 0 ? (v0 * v2 - v1 * v3_) / den : 0.25f * (v0 + v1 + v2 + v3_);
+                            // Corner 0 cut off on its own when it is on the other side of the saddle.
+                            size_t faceKey = idx(i + FO[fi][0], j + FO[fi][1], k + FO[fi][2]) * 3 + size_t(FO[fi][3]);
+                            if (((v0 < 0) != (saddle < 0)) != (flipped.count(faceKey) != 0)) {
+                                join(FE[fi][3], FE[fi][0]);
+                                join(FE[fi][1], FE[fi][2]);
+                            } else {
+                                join(FE[fi][0], FE[fi][1]);
+                                join(FE[fi][2], FE[fi][3]);
+                            }
+                        }
+                    }
+                    CellVerts cv;
+                    cv.first = int(verts.size());
+                    int roots[12], nPieces = 0;
+                    for (int e = 0; e < 12; ++e) {
+                        cv.piece[e] = -1;
+                        if (!crossed(e)) continue;
+                        int r = root(e), p = 0;
+                        while (p < nPieces && roots[p] != r) ++p;
+                        if (p == nPieces) roots[nPieces++] = r;
+                        cv.piece[e] = int8_t(p);
+                    }
+                    V3 centre = cp[0] + v3(h, h, h) * 0.5f;
+                    for (int pc = 0; pc < nPieces; ++pc) {
+                        // Mean of the piece's edge crossings, pulled onto the surface, kept in the cell.
+                        V3 sum{0, 0, 0};
+                        int cnt = 0;
+                        for (int e = 0; e < 12; ++e) {
+                            if (cv.piece[e] != pc) continue;
+                            float a = c[E[e][0]], b = c[E[e][1]];
+                            float t = a / (a - b);
+                            sum = sum + cp[E[e][0]] + (cp[E[e][1]] - cp[E[e][0]]) * t;
+                            ++cnt;
+                        }
+                        V3 mass = sum * (1.0f / cnt), p = mass;
+                        if (nPieces == 1)
+                            for (int it = 0; it < 2; ++it) p = p - grad(p) * skullSdf(p);
+                        // Pieces sharing a cell must not meet at its centre.
+                        V3 mid = nPieces == 1 ? centre : inCell(mass, centre);
+                        cands.push_back({inCell(p, centre), inCell(mass, centre), mid});
+                        verts.push_back(makeVert(cands.back()[0]));
+                        cellOf.push_back(cid(i, j, k));
+                    }
+                    cells[cid(i, j, k)] = cv;
+                }
+        static const int EX[4] = {3, 2, 0, 1}, EY[4] = {7, 6, 4, 5}, EZ[4] = {11, 10, 8, 9};
+        for (int k = 1; k < nz - 1; ++k)
+            for (int j = 1; j < ny - 1; ++j)
+                for (int i = 0; i < nx - 1; ++i)
+                    if ((f[idx(i, j, k)] < 0) != (f[idx(i + 1, j, k)] < 0))
+                        emitQuad(cid(i, j - 1, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i, j - 1, k), EX,
+                                 f[idx(i, j, k)] >= 0);
+        for (int k = 1; k < nz - 1; ++k)
+            for (int j = 0; j < ny - 1; ++j)
+                for (int i = 1; i < nx - 1; ++i)
+                    if ((f[idx(i, j, k)] < 0) != (f[idx(i, j + 1, k)] < 0))
+                        emitQuad(cid(i - 1, j, k - 1), cid(i, j, k - 1), cid(i, j, k), cid(i - 1, j, k), EY,
+                                 f[idx(i, j, k)] < 0);
+        for (int k = 0; k < nz - 1; ++k)
+            for (int j = 1; j < ny - 1; ++j)
+                for (int i = 1; i < nx - 1; ++i)
+                    if ((f[idx(i, j, k)] < 0) != (f[idx(i, j, k + 1)] < 0))
+                        emitQuad(cid(i - 1, j - 1, k), cid(i, j - 1, k), cid(i, j, k), cid(i - 1, j, k), EZ,
+                                 f[idx(i, j, k)] >= 0);
+        std::map<std::pair<int, int>, int> uses;
+        for (const auto& q : quads)
+            for (int n = 0; n < 4; ++n) uses[{std::min(q[n], q[(n + 1) & 3]), std::max(q[n], q[(n + 1) & 3])}]++;
+        size_t before = flipped.size();
+        for (const auto& u : uses) {
+            if (u.second <= 2) continue;
+            size_t a = cellOf[size_t(u.first.first)], b = cellOf[size_t(u.first.second)];
+            if (a > b) std::swap(a, b);
+            int ia = int(a % cx), ja = int((a / cx) % cy), ka = int(a / (size_t(cx) * cy));
+            size_t step = b - a;
+            int axis = step == 1 ? 0 : step == size_t(cx) ? 1 : step == size_t(cx) * cy ? 2 : -1;
+            if (axis < 0) continue;
+            flipped.insert(idx(ia + (axis == 0), ja + (axis == 1), ka + (axis == 2)) * 3 + size_t(axis));
+        }
+        if (flipped.size() == before || round == 3) break;
+    }
     // A quad is split along the diagonal that leaves fewer triangles facing against the surface
     // normals (folded: the rasteriser would cull them and leave a hole), then the shorter one.
     // (Against the normals at its corners or against the field's gradient at its centre.)
