@@ -18,21 +18,6 @@
 
 enum { ScreenW = 320, ScreenH = 200, TgaHeaderSize = 18, BmpHeaderSize = 54, BmpPaletteSize = 1024 };
 
-static void set_error(char* error, size_t errorSize, const char* format, ...)
-{
-    if (!error || errorSize == 0)
-        return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(error, errorSize, format, args);
-    va_end(args);
-}
-
-static uint32_t get16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
-static uint32_t get32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 static void put16(uint8_t* p, int v)
 {
@@ -45,7 +30,7 @@ static uint8_t* read_entry(const char* name, int* size, char* error, size_t erro
 {
     int n = file_getFileSize(name);
     if (n < 0) {
-        set_error(error, errorSize, "%s: not found in the datafile", name);
+        util_setError(error, errorSize, "%s: not found in the datafile", name);
         return nullptr;
     }
     *size = n;
@@ -84,20 +69,20 @@ static Image* load_tga(const char* name, const uint8_t* data, size_t size, int c
                        char* error, size_t errorSize)
 {
     if (size < TgaHeaderSize) {
-        set_error(error, errorSize, "%s: TGA header truncated (%zu of 18 bytes)", name, size);
+        util_setError(error, errorSize, "%s: TGA header truncated (%zu of 18 bytes)", name, size);
         return nullptr;
     }
     const uint32_t idLength = data[0];
     const int mapped = data[1] == 1;
-    const uint32_t mapLength = get16(data + 5);
-    const uint32_t width = get16(data + 12);
-    const uint32_t height = get16(data + 14);
+    const uint32_t mapLength = util_get16(data + 5);
+    const uint32_t width = util_get16(data + 12);
+    const uint32_t height = util_get16(data + 14);
     const uint64_t count = (uint64_t)width * height;
     const uint64_t mapBytes = mapped ? (uint64_t)mapLength * 3 : 0;
     const uint64_t pixelBytes = mapped ? count : count * 3;
     const uint64_t need = TgaHeaderSize + idLength + mapBytes + pixelBytes;
     if (need > size) {
-        set_error(error, errorSize, "%s: TGA data truncated (%ux%u needs %llu bytes, file has %zu)", name,
+        util_setError(error, errorSize, "%s: TGA data truncated (%ux%u needs %llu bytes, file has %zu)", name,
                   width, height, (unsigned long long)need, size);
         return nullptr;
     }
@@ -136,18 +121,18 @@ static Image* load_bmp(const char* name, const uint8_t* data, size_t size, int c
                        size_t errorSize)
 {
     if (size < BmpHeaderSize + BmpPaletteSize) {
-        set_error(error, errorSize, "%s: BMP header and palette truncated (%zu of %d bytes)", name, size,
+        util_setError(error, errorSize, "%s: BMP header and palette truncated (%zu of %d bytes)", name, size,
                   BmpHeaderSize + BmpPaletteSize);
         return nullptr;
     }
-    const uint32_t offset = get32(data + 10);
-    const uint32_t width = get32(data + 18);
-    const uint32_t height = get32(data + 22);
+    const uint32_t offset = util_get32(data + 10);
+    const uint32_t width = util_get32(data + 18);
+    const uint32_t height = util_get32(data + 22);
     const uint64_t stride = ((uint64_t)width + 3) & ~(uint64_t)3;
     const uint64_t need = (uint64_t)offset + stride * height;
     // Only as many pixels as the file can hold: with width 0 a huge height would otherwise pass.
     if (need > size || (uint64_t)width * height > size) {
-        set_error(error, errorSize, "%s: BMP pixels run past the end (%ux%u at offset %u needs %llu bytes, file has %zu)",
+        util_setError(error, errorSize, "%s: BMP pixels run past the end (%ux%u at offset %u needs %llu bytes, file has %zu)",
                   name, width, height, offset, (unsigned long long)need, size);
         return nullptr;
     }
@@ -219,11 +204,11 @@ int image_tryLoadPaletteBuffer(const char* name, uint8_t* buffer, char* error, s
 {
     int size = file_getFileSize(name);
     if (size < 0) {
-        set_error(error, errorSize, "%s: not found in the datafile", name);
+        util_setError(error, errorSize, "%s: not found in the datafile", name);
         return 0;
     }
     if (size < 768) {
-        set_error(error, errorSize, "%s: palette truncated (%d of 768 bytes)", name, size);
+        util_setError(error, errorSize, "%s: palette truncated (%d of 768 bytes)", name, size);
         return 0;
     }
     FileHandle fh = file_open(name);

@@ -15,35 +15,21 @@
 #include "file.h"
 #include "log.h"
 #include "mem.h"
+#include "util.h"
 
 enum { PackAlignment = 65536, BumpSize = 65536 };
 
-static void set_error(char* error, size_t errorSize, const char* format, ...)
-{
-    if (!error || errorSize == 0)
-        return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(error, errorSize, format, args);
-    va_end(args);
-}
-
-static uint32_t get16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
-static uint32_t get32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 ImagePack* impack_tryLoad(const char* name, char* error, size_t errorSize)
 {
     const int fileSize = file_getFileSize(name);
     if (fileSize < 0) {
-        set_error(error, errorSize, "%s: not found in the datafile", name);
+        util_setError(error, errorSize, "%s: not found in the datafile", name);
         return nullptr;
     }
     const size_t size = (size_t)fileSize;
     if (size < ImpackMinSize) {
-        set_error(error, errorSize, "%s: pack truncated (%zu bytes, the fixed part needs %d)", name, size,
+        util_setError(error, errorSize, "%s: pack truncated (%zu bytes, the fixed part needs %d)", name, size,
                   (int)ImpackMinSize);
         return nullptr;
     }
@@ -54,7 +40,7 @@ ImagePack* impack_tryLoad(const char* name, char* error, size_t errorSize)
     file_close(fh);
     if (got != fileSize) {
         mem_alignedFree(block);
-        set_error(error, errorSize, "%s: read %d of %d bytes", name, got, fileSize);
+        util_setError(error, errorSize, "%s: read %d of %d bytes", name, got, fileSize);
         return nullptr;
     }
 
@@ -63,10 +49,10 @@ ImagePack* impack_tryLoad(const char* name, char* error, size_t errorSize)
     ImagePack* pack = (ImagePack*)(block + recordAt);
     for (int i = 0; i < 4; i++) {
         const uint8_t* slot = dir + i * 8;
-        const uint32_t w = get16(slot), h = get16(slot + 2), offset = get32(slot + 4);
+        const uint32_t w = util_get16(slot), h = util_get16(slot + 2), offset = util_get32(slot + 4);
         if (offset != 0 && (uint64_t)offset + (uint64_t)w * h > size) {
             mem_alignedFree(block);
-            set_error(error, errorSize, "%s: image slot %d (%ux%u at offset %u) lies outside the %zu-byte file",
+            util_setError(error, errorSize, "%s: image slot %d (%ux%u at offset %u) lies outside the %zu-byte file",
                       name, i, w, h, offset, size);
             return nullptr;
         }
@@ -104,11 +90,11 @@ uint16_t* util_tryLoadBump(const char* name, int shift, char* error, size_t erro
 {
     const int size = file_getFileSize(name);
     if (size < 0) {
-        set_error(error, errorSize, "%s: not found in the datafile", name);
+        util_setError(error, errorSize, "%s: not found in the datafile", name);
         return nullptr;
     }
     if (size < BumpSize) {
-        set_error(error, errorSize, "%s: height map truncated (%d of %d bytes)", name, size, (int)BumpSize);
+        util_setError(error, errorSize, "%s: height map truncated (%d of %d bytes)", name, size, (int)BumpSize);
         return nullptr;
     }
     uint8_t* heights = (uint8_t*)file_readAll(name, nullptr);

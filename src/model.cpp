@@ -14,18 +14,9 @@
 #include "file.h"
 #include "log.h"
 #include "mem.h"
+#include "util.h"
 
 enum { ModelHeaderSize = 10, ModelVertexSize = 48 };
-
-static void set_error(char* error, size_t errorSize, const char* format, ...)
-{
-    if (!error || errorSize == 0)
-        return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(error, errorSize, format, args);
-    va_end(args);
-}
 
 void model_create(Model* m)
 {
@@ -61,11 +52,11 @@ int model_tryLoad(const char* name, Model* m, char* error, size_t errorSize)
     clear_model(m);
     const int fileSize = file_getFileSize(name);
     if (fileSize < 0) {
-        set_error(error, errorSize, "%s: not found in the datafile", name);
+        util_setError(error, errorSize, "%s: not found in the datafile", name);
         return 0;
     }
     if (fileSize < ModelHeaderSize) {
-        set_error(error, errorSize, "%s: header truncated (%d of %d bytes)", name, fileSize, (int)ModelHeaderSize);
+        util_setError(error, errorSize, "%s: header truncated (%d of %d bytes)", name, fileSize, (int)ModelHeaderSize);
         return 0;
     }
     FileHandle fh = file_open(name);
@@ -82,13 +73,13 @@ int model_tryLoad(const char* name, Model* m, char* error, size_t errorSize)
                         (extra ? (size_t)h.numVerts * 4 : 0);
     if (need > (size_t)fileSize) {
         file_close(fh);
-        set_error(error, errorSize, "%s: %u vertices, %u wire indices%s need %zu bytes, file has %d", name,
+        util_setError(error, errorSize, "%s: %u vertices, %u wire indices%s need %zu bytes, file has %d", name,
                   h.numVerts, h.numWireIndices, extra ? " and extras" : "", need, fileSize);
         return 0;
     }
     if ((uint32_t)h.numVerts < 3u * h.numTris) {
         file_close(fh);
-        set_error(error, errorSize, "%s: %u triangles need %u vertices, file has %u", name, h.numTris,
+        util_setError(error, errorSize, "%s: %u triangles need %u vertices, file has %u", name, h.numTris,
                   3u * h.numTris, h.numVerts);
         return 0;
     }
@@ -103,7 +94,7 @@ int model_tryLoad(const char* name, Model* m, char* error, size_t errorSize)
     for (uint32_t i = 0; i < h.numWireIndices; i++) {
         const int32_t index = m->wireIndices[i];
         if (index < 0 || index >= (int32_t)h.numVerts) {
-            set_error(error, errorSize, "%s: wireframe index %u is %d, outside the %u vertices", name, i, index,
+            util_setError(error, errorSize, "%s: wireframe index %u is %d, outside the %u vertices", name, i, index,
                       h.numVerts);
             model_destroy(m);
             clear_model(m);

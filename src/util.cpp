@@ -1,6 +1,8 @@
 #include "util.h"
 
 #include <cfenv>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 // The modes are rounding-direction settings of the thread's floating-point environment. The
@@ -31,4 +33,14 @@ void util_clear(void* dst, uint32_t pattern, int count) {
     // Byte pointer + memcpy per word: no alignment or aliasing assumptions, and it vectorises.
     unsigned char* d = static_cast<unsigned char*>(dst);
     for (int i = 0; i < count; ++i) std::memcpy(d + size_t(i) * 4, &pattern, 4);
+}
+
+void util_setError(char* error, size_t errorSize, const char* format, ...)
+{
+    if (!error || errorSize == 0)
+        return;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(error, errorSize, format, args);
+    va_end(args);
 }

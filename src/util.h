@@ -8,6 +8,7 @@
 //   ceil  - round up, toward +infinity (FE_UPWARD); the rasterisers' pixel coverage relies on it
 // All arithmetic is single-precision float already, so there is no precision control to switch.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Prepares the modes and selects the full mode. First step of start-up.
@@ -20,3 +21,14 @@ void util_fpuSetFullMode(void);
 void util_blit(void* dst, const void* src, int count);
 // Stores the 32-bit pattern count times (repeat a byte four times to fill an 8-bit buffer).
 void util_clear(void* dst, uint32_t pattern, int count);
+
+// Little-endian field readers for file formats, which are parsed field by field.
+inline uint32_t util_get16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
+inline uint32_t util_get32(const uint8_t* p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+// Formats a loader's one-line reason into error[errorSize]; does nothing when error is null.
+void util_setError(char* error, size_t errorSize, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
