@@ -7,7 +7,6 @@
 // file's 48-byte trailer.
 #include "impack.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -6,7 +6,6 @@
 // name a vertex: the renderer indexes the projection array with them unchecked.
 #include "model.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
