@@ -32,13 +32,6 @@ Frame& frame()
     return f;
 }
 
-// The straightforward loop, kept as the reference the engine's expansion is measured against.
-__attribute__((noinline)) void expandReference(uint32_t* dst, const uint8_t* src, const uint32_t* palette, int count)
-{
-    for (int n = 0; n < count; n++)
-        dst[n] = palette[src[n]];
-}
-
 void BM_PaletteExpand(benchmark::State& state)
 {
     Frame& f = frame();
@@ -51,32 +44,6 @@ void BM_PaletteExpand(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * VideoPixels * 4);
 }
 BENCHMARK(BM_PaletteExpand);
-
-void BM_PaletteExpandPortable(benchmark::State& state)
-{
-    Frame& f = frame();
-    for (auto _ : state) {
-        video_expandPortable(f.surface.data(), f.indices.data(), f.palette.data(), VideoPixels);
-        benchmark::DoNotOptimize(f.surface.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * VideoPixels);
-    state.SetBytesProcessed(state.iterations() * VideoPixels * 4);
-}
-BENCHMARK(BM_PaletteExpandPortable);
-
-void BM_PaletteExpandReferenceLoop(benchmark::State& state)
-{
-    Frame& f = frame();
-    for (auto _ : state) {
-        expandReference(f.surface.data(), f.indices.data(), f.palette.data(), VideoPixels);
-        benchmark::DoNotOptimize(f.surface.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * VideoPixels);
-    state.SetBytesProcessed(state.iterations() * VideoPixels * 4);
-}
-BENCHMARK(BM_PaletteExpandReferenceLoop);
 
 void BM_SurfaceMemcpy(benchmark::State& state)
 {

@@ -4,10 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#define VIDEO_HAVE_VBMI 1
-#endif
 
 #include "glint_interface.h"
 #include "image.h"
@@ -113,14 +109,13 @@ uint32_t* video_getRGBBuffer(void)
 
 // ---- presentation -------------------------------------------------------------------------------
 
-// The expansion is the hottest loop of every frame (64,000 lookups). Two versions give the same
-// words for every input: a portable one, and one for processors with byte permutes over 512-bit
-// registers, chosen once at first use.
-
-void video_expandPortable(uint32_t* __restrict dst, const uint8_t* __restrict src, const uint32_t* __restrict palette,
-                          int count)
+// The expansion is the hottest loop of every frame (64,000 lookups), kept plain C++: baseline
+// x86-64 has no gather to vectorise it with. Eight indices come in one 64-bit load, so the index
+// loads do not queue behind the surface stores (a byte-at-a-time loop measured twice as slow
+// when the two buffers' addresses collide in their low bits); the stores stay plain words.
+void video_expand(uint32_t* __restrict dst, const uint8_t* __restrict src, const uint32_t* __restrict palette,
+                  int count)
 {
-    // Eight indices per load; the stores stay plain 32-bit words.
     int n = 0;
     for (; n + 8 <= count; n += 8) {
         uint64_t v;
@@ -136,79 +131,6 @@ void video_expandPortable(uint32_t* __restrict dst, const uint8_t* __restrict sr
     }
     for (; n < count; n++)
         dst[n] = palette[src[n]];
-}
-
-#ifdef VIDEO_HAVE_VBMI
-
-// The palette split into four byte planes (blue, green, red, top byte) of 256 entries, each held
-// in four 64-byte registers. 64 pixels at a time: two two-register byte permutes per plane look
-// up entries 0-127 and 128-255, bit 7 of the index picks one, and byte/word unpacks interleave
-// the planes back into 0x00RRGGBB words. The unpacks work inside 128-bit lanes, so the indices are
-// reordered first such that the words come out in pixel order.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) static void expandVbmi(uint32_t* __restrict dst,
-                                                                                const uint8_t* __restrict src,
-                                                                                const uint32_t* __restrict palette,
-                                                                                int count)
-{
-    alignas(64) uint8_t plane[4][256];
-    for (int k = 0; k < 16; k++) {
-        __m512i v = _mm512_loadu_si512(palette + 16 * k);
-        _mm_store_si128((__m128i*)&plane[0][16 * k], _mm512_cvtepi32_epi8(v));
-        _mm_store_si128((__m128i*)&plane[1][16 * k], _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 8)));
-        _mm_store_si128((__m128i*)&plane[2][16 * k], _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
-        _mm_store_si128((__m128i*)&plane[3][16 * k], _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 24)));
-    }
-    __m512i table[4][4];
-    for (int c = 0; c < 4; c++)
-        for (int q = 0; q < 4; q++)
-            table[c][q] = _mm512_load_si512(&plane[c][64 * q]);
-    // Reordered index at 16j + 4q + r is pixel 16q + 4j + r.
-    alignas(64) uint8_t reorder[64];
-    for (int j = 0; j < 4; j++)
-        for (int q = 0; q < 4; q++)
-            for (int r = 0; r < 4; r++)
-                reorder[16 * j + 4 * q + r] = (uint8_t)(16 * q + 4 * j + r);
-    const __m512i order = _mm512_load_si512(reorder);
-
-    int n = 0;
-    for (; n + 64 <= count; n += 64) {
-        __m512i index = _mm512_permutexvar_epi8(order, _mm512_loadu_si512(src + n));
-        __mmask64 upper = _mm512_movepi8_mask(index);
-        __m512i c[4];
-        for (int k = 0; k < 4; k++)
-            c[k] = _mm512_mask_blend_epi8(upper, _mm512_permutex2var_epi8(table[k][0], index, table[k][1]),
-                                          _mm512_permutex2var_epi8(table[k][2], index, table[k][3]));
-        __m512i bgLow = _mm512_unpacklo_epi8(c[0], c[1]);
-        __m512i bgHigh = _mm512_unpackhi_epi8(c[0], c[1]);
-        __m512i raLow = _mm512_unpacklo_epi8(c[2], c[3]);
-        __m512i raHigh = _mm512_unpackhi_epi8(c[2], c[3]);
-        _mm512_storeu_si512(dst + n, _mm512_unpacklo_epi16(bgLow, raLow));
-        _mm512_storeu_si512(dst + n + 16, _mm512_unpackhi_epi16(bgLow, raLow));
-        _mm512_storeu_si512(dst + n + 32, _mm512_unpacklo_epi16(bgHigh, raHigh));
-        _mm512_storeu_si512(dst + n + 48, _mm512_unpackhi_epi16(bgHigh, raHigh));
-    }
-    for (; n < count; n++)
-        dst[n] = palette[src[n]];
-}
-#endif
-
-typedef void (*ExpandFunc)(uint32_t*, const uint8_t*, const uint32_t*, int);
-
-static ExpandFunc chooseExpand(void)
-{
-#ifdef VIDEO_HAVE_VBMI
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512vbmi"))
-        return expandVbmi;
-#endif
-    return video_expandPortable;
-}
-
-void video_expand(uint32_t* dst, const uint8_t* src, const uint32_t* palette, int count)
-{
-    static const ExpandFunc s_expand = chooseExpand();
-    s_expand(dst, src, palette, count);
 }
 
 void video_copyBufferToRGB(const uint8_t* frame)

@@ -28,11 +28,8 @@ uint32_t* video_getRGBBuffer(void);
 // 64000 pixels looked up in the live palette into the window's surface.
 void video_copyBufferToRGB(const uint8_t* frame);
 void video_copyIndexBufferToRGB(int n);
-// The expansion itself: dst[n] = palette[src[n]] for n < count (what video_copyBufferToRGB runs;
-// uses the widest byte permutes the processor has). video_expandPortable is the plain-C++ version
-// it falls back to; both give identical words.
+// The expansion itself: dst[n] = palette[src[n]] for n < count (what video_copyBufferToRGB runs).
 void video_expand(uint32_t* dst, const uint8_t* src, const uint32_t* palette, int count);
-void video_expandPortable(uint32_t* dst, const uint8_t* src, const uint32_t* palette, int count);
 void video_present_win(void);
 void video_present(float dt);  // advances a running white flash, then shows buffer 0
 

@@ -176,7 +176,7 @@ TEST_F(Video, PresentExpandsBufferZeroIntoTheSurface)
     EXPECT_EQ(s[0], 0x00FF0000u);
 }
 
-TEST(VideoExpand, BothVersionsMatchTheTableLookup)
+TEST(VideoExpand, MatchesTheTableLookupAndStopsAtCount)
 {
     // Words with every byte in use (the top byte too), every index, odd counts and offsets.
     std::vector<uint32_t> palette(256);
@@ -192,15 +192,11 @@ TEST(VideoExpand, BothVersionsMatchTheTableLookup)
         src[i] = (uint8_t)i;
     for (int count : {64000, 1, 7, 63, 64, 65, 128, 200, 1000}) {
         for (int offset : {0, 3}) {
-            std::vector<uint32_t> a(count + 1, 0x12345678u), b(count + 1, 0x12345678u);
+            std::vector<uint32_t> a(count + 1, 0x12345678u);
             video_expand(a.data(), src.data() + offset, palette.data(), count);
-            video_expandPortable(b.data(), src.data() + offset, palette.data(), count);
-            for (int n = 0; n < count; n++) {
+            for (int n = 0; n < count; n++)
                 ASSERT_EQ(a[n], palette[src[offset + n]]) << "count " << count << " pixel " << n;
-                ASSERT_EQ(b[n], palette[src[offset + n]]) << "count " << count << " pixel " << n;
-            }
             EXPECT_EQ(a[count], 0x12345678u);
-            EXPECT_EQ(b[count], 0x12345678u);
         }
     }
 }
