@@ -340,20 +340,14 @@ void image_drawTransparent(const Image* image, int x, int y, uint8_t* dst, uint8
     image_rawDrawTransparent(image->pixels, x, y, (int)image->width, (int)image->height, dst, key);
 }
 
-// Scaled walk shared by the two drawers that run in the current (round-to-nearest) mode:
-// a cols x rows rectangle, source (round(u), round(v)), u and v accumulated by du, dv from 0.
-// Rounding can land one past the last source column or row; samples are held inside the image.
+// The scaled walk: a cols x rows rectangle at (left, top) of the frame, clipped to it, sampling
+// source (lrintf(u), lrintf(v)) with u and v accumulated by du, dv from 0, in whatever rounding
+// mode the caller has set. Rounding can land one past the last source column or row; samples are
+// held inside the image. plot(sourceRow, frameRowOffset, srcCol, c0, c1) fills columns [c0, c1).
 template <typename Plot>
-static void scaled_walk_round(const Image* image, int left, int top, float scale, Plot plot)
+static void scaled_walk(const uint8_t* pixels, int w, int h, long left, long top, long cols, long rows, float du,
+                        float dv, Plot plot)
 {
-    const int w = (int)image->width, h = (int)image->height;
-    if (w <= 0 || h <= 0)
-        return;
-    const float sw = (float)w * scale, sh = (float)h * scale;
-    const float du = (float)w / sw, dv = (float)h / sh;
-    const long cols = lrintf(sw), rows = lrintf(sh);
-    if (!(cols > 0 && rows > 0))
-        return;
     int srcCol[ScreenW];
     int c0 = ScreenW, c1 = 0;
     float u = 0.0f;
@@ -370,7 +364,7 @@ static void scaled_walk_round(const Image* image, int left, int top, float scale
         c1 = (int)tx + 1;
     }
     float v = 0.0f;
-    for (long rr = 0; rr < rows; rr++, v += dv) {
+    for (long rr = 0; rr < rows && c0 < c1; rr++, v += dv) {
         long ty = top + rr;
         if (ty >= ScreenH)
             break;
@@ -379,8 +373,23 @@ static void scaled_walk_round(const Image* image, int left, int top, float scale
         long sr = lrintf(v);
         if (sr >= h)
             sr = h - 1;
-        plot(image->pixels + (size_t)sr * w, (int)ty * ScreenW, srcCol, c0, c1);
+        plot(pixels + (size_t)sr * w, (int)ty * ScreenW, srcCol, c0, c1);
     }
+}
+
+// The two drawers that run in the current (round-to-nearest) mode: the rectangle is
+// round(w * scale) x round(h * scale) at (left, top).
+template <typename Plot>
+static void scaled_walk_round(const Image* image, int left, int top, float scale, Plot plot)
+{
+    const int w = (int)image->width, h = (int)image->height;
+    if (w <= 0 || h <= 0)
+        return;
+    const float sw = (float)w * scale, sh = (float)h * scale;
+    const long cols = lrintf(sw), rows = lrintf(sh);
+    if (!(cols > 0 && rows > 0))
+        return;
+    scaled_walk(image->pixels, w, h, left, top, cols, rows, (float)w / sw, (float)h / sh, plot);
 }
 
 void image_drawScaleRot(const Image* image, int x, int y, float scale, float angle, uint8_t* dst, int unused)
@@ -451,39 +460,12 @@ static void scaled_walk_trunc(const uint8_t* pixels, float x, float y, int w, in
     if (w <= 0 || h <= 0)
         return;
     const float sw = (float)w * scale, sh = (float)h * scale;
-    const float du = (float)w / sw, dv = (float)h / sh;
     const long cols = lrintf(sw);
     util_fpuSetFloorMode();
     const long left = lrintf(x - 0.5f * sw);
     const long top = lrintf(y - 0.5f * sh);
     const long rows = lrintf(sh);
-    int srcCol[ScreenW];
-    int c0 = ScreenW, c1 = 0;
-    float u = 0.0f;
-    for (long c = 0; c < cols; c++, u += du) {
-        long tx = left + c;
-        if (tx >= ScreenW)
-            break;
-        if (tx < 0)
-            continue;
-        long s = lrintf(u);
-        srcCol[tx] = (int)(s < w ? s : w - 1);
-        if (tx < c0)
-            c0 = (int)tx;
-        c1 = (int)tx + 1;
-    }
-    float v = 0.0f;
-    for (long rr = 0; rr < rows && c0 < c1; rr++, v += dv) {
-        long ty = top + rr;
-        if (ty >= ScreenH)
-            break;
-        if (ty < 0)
-            continue;
-        long sr = lrintf(v);
-        if (sr >= h)
-            sr = h - 1;
-        plot(pixels + (size_t)sr * w, (int)ty * ScreenW, srcCol, c0, c1);
-    }
+    scaled_walk(pixels, w, h, left, top, cols, rows, (float)w / sw, (float)h / sh, plot);
     util_fpuSetFullMode();
 }
 
