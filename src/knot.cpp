@@ -74,10 +74,10 @@ static void update(float dt)
 {
     const float step = dt * 50.0f * knot_anim_speed;
     modplay_updateTriggers(knot_triggers, 2);
-    s_rotation.x = objscene_wrapDegrees(s_rotation.x + 1.0f * step);
-    s_rotation.y = objscene_wrapDegrees(s_rotation.y + 1.0f * step);
-    s_rotation.z = objscene_wrapDegrees(s_rotation.z + 2.0f * step);
-    bob_phase = objscene_wrapDegrees(bob_phase + 0.5f * step);
+    s_rotation.x = math_wrapDegrees(s_rotation.x + 1.0f * step);
+    s_rotation.y = math_wrapDegrees(s_rotation.y + 1.0f * step);
+    s_rotation.z = math_wrapDegrees(s_rotation.z + 2.0f * step);
+    bob_phase = math_wrapDegrees(bob_phase + 0.5f * step);
 
     const float s = objscene_bob(&s_position, bob_phase, 2.0f, 3.0f);
     s_position.z = Knot_StartZ + 40.0f * knot_z_anim * s;

@@ -49,6 +49,17 @@ inline float math_rsqrt(float x)
     return y;
 }
 
+// Brings an angle in degrees back into [0, 360) by at most one turn: an angle a trigger moved far
+// out of range comes back over several frames, as the scenes' rotations always have.
+inline float math_wrapDegrees(float a)
+{
+    if (a >= 360.0f)
+        return a - 360.0f;
+    if (a < 0.0f)
+        return a + 360.0f;
+    return a;
+}
+
 void vec3_cross(const vec3* a, const vec3* b, vec3* out);
 void vec3_normalise(vec3* v);
 

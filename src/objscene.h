@@ -40,15 +40,6 @@ void objscene_unload(ImagePack** pack, Model* model);
 void objscene_start(vec3* position, vec3* rotation, float startZ, uint8_t* texture, uint8_t* envmap,
                     uint8_t* lut);
 
-// One turn at most: an angle a trigger moved far out of range comes back over several frames.
-static inline float objscene_wrapDegrees(float a)
-{
-    if (a >= 360.0f)
-        return a - 360.0f;
-    if (a < 0.0f)
-        return a + 360.0f;
-    return a;
-}
 
 static inline float objscene_advance(float timer, float amount)
 {

@@ -88,7 +88,7 @@ static void update(float dt)
     s_rotation.x = 8.0f * cs;
     s_rotation.y = 45.0f * cs;
     s_rotation.z = 0.0f;
-    bob_phase = objscene_wrapDegrees(bob_phase + 0.5f * step);
+    bob_phase = math_wrapDegrees(bob_phase + 0.5f * step);
 
     const float s = objscene_bob(&s_position, bob_phase, 2.0f, 3.0f);
     s_position.z = skull_StartZ + 40.0f * skull_z_anim * s;

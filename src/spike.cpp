@@ -96,10 +96,10 @@ static void update(float dt)
 {
     const float step = dt * 50.0f;
     modplay_updateTriggers(spike_triggers, 2);
-    s_rotation.x = objscene_wrapDegrees(s_rotation.x + 2.0f * step);
-    s_rotation.y = objscene_wrapDegrees(s_rotation.y + 1.0f * step);
-    s_rotation.z = objscene_wrapDegrees(s_rotation.z + 2.0f * step);
-    bob_phase = objscene_wrapDegrees(bob_phase + 2.0f * step);
+    s_rotation.x = math_wrapDegrees(s_rotation.x + 2.0f * step);
+    s_rotation.y = math_wrapDegrees(s_rotation.y + 1.0f * step);
+    s_rotation.z = math_wrapDegrees(s_rotation.z + 2.0f * step);
+    bob_phase = math_wrapDegrees(bob_phase + 2.0f * step);
     objscene_bob(&s_position, bob_phase, 5.0f, 8.0f);
 
     // The morph: the frame on which the timer reaches 1 writes the spiky shape exactly (e = 1).

@@ -161,22 +161,13 @@ static void start()
     r3d_setLUT(lut);
 }
 
-static inline float wrapDegrees(float a)
-{
-    if (a >= 360.0f)
-        return a - 360.0f;
-    if (a < 0.0f)
-        return a + 360.0f;
-    return a;
-}
-
 static void update(float dt)
 {
     const float step = dt * 60.0f;
     modplay_updateTriggers(wire_triggers, 18);
-    s_rotation.x = wrapDegrees(s_rotation.x + step);
-    s_rotation.y = wrapDegrees(s_rotation.y + step);
-    s_rotation.z = wrapDegrees(s_rotation.z + step);
+    s_rotation.x = math_wrapDegrees(s_rotation.x + step);
+    s_rotation.y = math_wrapDegrees(s_rotation.y + step);
+    s_rotation.z = math_wrapDegrees(s_rotation.z + step);
     mat matrix;
     mat_set(&matrix, s_rotation, s_position);
     r3d_transformAndProject(&wire_model, &matrix);
