@@ -125,6 +125,19 @@ float wrapOnce(float a)
     return a >= 360.0f ? a - 360.0f : (a < 0.0f ? a + 360.0f : a);
 }
 
+// The model's first vertex projected by the scene's own pose with the given field of view must be
+// what the last update stored.
+void expectFirstVertexProjectedWithFov(const ObjectSceneState& s, const Model* m, float fov)
+{
+    mat mx;
+    vec3 rot = {s.rotation[0], s.rotation[1], s.rotation[2], 0}, pos = {s.position[0], s.position[1], s.position[2], 0};
+    mat_set(&mx, rot, pos);
+    const vec3& p = m->verts[0].pos;
+    const float x = p.x * mx.m[0][0] + p.y * mx.m[1][0] + p.z * mx.m[2][0] + mx.m[3][0];
+    const float z = p.x * mx.m[0][2] + p.y * mx.m[1][2] + p.z * mx.m[2][2] + mx.m[3][2];
+    EXPECT_NEAR(m->proj[0].x, 160.0f + x * fov / z, 0.01f);
+}
+
 ObjectSceneState spike()
 {
     ObjectSceneState s;
@@ -428,15 +441,7 @@ TEST(Scenes, KnotKickAndFovAlternation)
     ASSERT_GT(m->numVerts, 0);
     e.update(Dt);
     knot_getState(&s);
-    {
-        mat mx;
-        vec3 rot = {s.rotation[0], s.rotation[1], s.rotation[2], 0}, pos = {s.position[0], s.position[1], s.position[2], 0};
-        mat_set(&mx, rot, pos);
-        const vec3& p = m->verts[0].pos;
-        const float x = p.x * mx.m[0][0] + p.y * mx.m[1][0] + p.z * mx.m[2][0] + mx.m[3][0];
-        const float z = p.x * mx.m[0][2] + p.y * mx.m[1][2] + p.z * mx.m[2][2] + mx.m[3][2];
-        EXPECT_NEAR(m->proj[0].x, 160.0f + x * 250.0f / z, 0.01f);
-    }
+    expectFirstVertexProjectedWithFov(s, m, 250.0f);
     e.render();
     e.postRetraceUpdate(Dt);
 
@@ -462,15 +467,7 @@ TEST(Scenes, KnotKickAndFovAlternation)
 
     e.update(Dt);
     knot_getState(&s);
-    {
-        mat mx;
-        vec3 rot = {s.rotation[0], s.rotation[1], s.rotation[2], 0}, pos = {s.position[0], s.position[1], s.position[2], 0};
-        mat_set(&mx, rot, pos);
-        const vec3& p = m->verts[0].pos;
-        const float x = p.x * mx.m[0][0] + p.y * mx.m[1][0] + p.z * mx.m[2][0] + mx.m[3][0];
-        const float z = p.x * mx.m[0][2] + p.y * mx.m[1][2] + p.z * mx.m[2][2] + mx.m[3][2];
-        EXPECT_NEAR(m->proj[0].x, 160.0f + x * 256.0f / z, 0.01f);
-    }
+    expectFirstVertexProjectedWithFov(s, m, 256.0f);
     e.render();
     e.postRetraceUpdate(Dt);
 
