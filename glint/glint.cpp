@@ -151,7 +151,7 @@ void Window::NotifyClosed()
 void Window::ShowMouseCursor(bool show)
 {
     if (m_open && !m_headless)
-        SdlShowCursor(show);
+        DisplayShowCursor(show);
 }
 
 void Window::ComputeGeometry(int desktopWidth, int desktopHeight)
@@ -198,12 +198,12 @@ void Window::MapMouse(int clientX, int clientY)
 
 bool Window::PlatformOpen(const char* title, int width, int height)
 {
-    return m_headless ? HeadlessOpen(title, width, height) : SdlOpen(title, width, height);
+    return m_headless ? HeadlessOpen(title, width, height) : DisplayOpen(title, width, height);
 }
 
 bool Window::PlatformUpdate()
 {
-    return m_headless ? HeadlessUpdate() : SdlUpdate();
+    return m_headless ? HeadlessUpdate() : DisplayUpdate();
 }
 
 void Window::PlatformClose()
@@ -211,7 +211,7 @@ void Window::PlatformClose()
     if (m_headless)
         HeadlessClose();
     else
-        SdlClose();
+        DisplayClose();
 }
 
 }  // namespace Glint

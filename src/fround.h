@@ -1,0 +1,141 @@
+// fround: float arithmetic and conversions rounded in the current rounding mode, for the code that
+// runs under a mode other than round-to-nearest (the renderer's passes, the math tables'
+// initialisation, the rest of loading) on a platform without rounding modes.
+//
+// Natively the floating-point environment has the modes: util_fpuSet*Mode switches them with
+// fesetround, and every fround_ operation below is the plain operator or lrintf, which the
+// hardware rounds in the mode in force. WebAssembly has a single mode, round to nearest (ties to
+// even), and fesetround does nothing there; util keeps the selected mode in g_fround_mode instead,
+// and these operations compute the directed result exactly in software:
+//
+//   A float sum, difference or product is computed in double, where it is exact or where the
+//   error is known exactly (two-sum); a float quotient is computed in double, where it is either
+//   exact or not within half a double unit of any float or float midpoint (a quotient of two
+//   24-bit numbers cannot be that close to a 25-bit number without equalling it). The double d
+//   is then rounded to the nearest float f, and f is moved one float up or down when it lies on
+//   the wrong side of the exact result: below it for rounding up, beyond it for truncation.
+//
+// Overflow, infinities, NaN, signed zeros and subnormals come out as the hardware gives them;
+// tests/test_fround.cpp checks every operation against the hardware modes. The software path is
+// compiled everywhere (so it can be tested natively) and used only where FROUND_SOFTWARE is 1.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__wasm__) || defined(TIDEWATER_SOFT_ROUNDING)
+#define FROUND_SOFTWARE 1
+#else
+#define FROUND_SOFTWARE 0
+#endif
+
+enum FroundMode : uint8_t { FroundMode_Nearest, FroundMode_Up, FroundMode_TowardZero };
+
+// The mode util_fpuSet*Mode selected last (kept on every platform; only the software path reads it).
+extern FroundMode g_fround_mode;
+
+// ---- the software path ---------------------------------------------------------------------------
+
+// Next float toward +infinity / -infinity (infinities and NaN stay; zeros step to a subnormal).
+inline float fround_nextUp(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    if ((u & 0x7FFFFFFFu) > 0x7F800000u || u == 0x7F800000u)
+        return f;  // NaN, +infinity
+    if ((u & 0x7FFFFFFFu) == 0)
+        u = 1;  // +0, -0 -> smallest positive subnormal
+    else
+        u += (u >> 31) ? -1u : 1u;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+inline float fround_nextDown(float f)
+{
+    return -fround_nextUp(-f);
+}
+
+// The float of the exact value d + e in the mode, where d is a double, e its exact error (0 when
+// d is exact; only its sign is used) and |e| is at most half a double unit of d.
+inline float fround_narrow(double d, double e, FroundMode mode)
+{
+    float f = (float)d;  // to nearest
+    if (mode == FroundMode_Nearest)
+        return f;
+    const bool up = mode == FroundMode_Up || d < 0.0 || (d == 0.0 && e < 0.0);
+    if (up) {
+        if ((double)f < d || ((double)f == d && e > 0.0))
+            f = fround_nextUp(f);
+    } else {
+        if ((double)f > d || ((double)f == d && e < 0.0))
+            f = fround_nextDown(f);
+    }
+    return f;
+}
+
+inline float fround_softAdd(float a, float b, FroundMode mode)
+{
+    // Two-sum: s + e is exactly a + b.
+    const double x = a, y = b;
+    const double s = x + y;
+    const double yy = s - x;
+    const double e = (x - (s - yy)) + (y - yy);
+    return fround_narrow(s, e, mode);
+}
+
+inline float fround_softSub(float a, float b, FroundMode mode)
+{
+    return fround_softAdd(a, -b, mode);
+}
+
+inline float fround_softMul(float a, float b, FroundMode mode)
+{
+    return fround_narrow((double)a * (double)b, 0.0, mode);  // 48 bits: exact in double
+}
+
+inline float fround_softDiv(float a, float b, FroundMode mode)
+{
+    return fround_narrow((double)a / (double)b, 0.0, mode);
+}
+
+// A long double narrowed to float in the mode (the math tables' stored values).
+inline float fround_softNarrowLong(long double x, FroundMode mode)
+{
+    float f = (float)x;
+    if (mode == FroundMode_Nearest || f != f)
+        return f;
+    if (mode == FroundMode_Up || x < 0.0L) {
+        if ((long double)f < x)
+            f = fround_nextUp(f);
+    } else if ((long double)f > x) {
+        f = fround_nextDown(f);
+    }
+    return f;
+}
+
+// Conversion to an integer in the mode, as lrintf does on x86-64 (64-bit result).
+inline int64_t fround_softToInt(float x, FroundMode mode)
+{
+    const float r = mode == FroundMode_Up ? std::ceil(x) : mode == FroundMode_TowardZero ? std::trunc(x) : std::rint(x);
+    return (int64_t)r;
+}
+
+// ---- the operations the engine calls: in the current mode ------------------------------------------
+
+#if FROUND_SOFTWARE
+inline float fround_add(float a, float b) { return fround_softAdd(a, b, g_fround_mode); }
+inline float fround_sub(float a, float b) { return fround_softSub(a, b, g_fround_mode); }
+inline float fround_mul(float a, float b) { return fround_softMul(a, b, g_fround_mode); }
+inline float fround_div(float a, float b) { return fround_softDiv(a, b, g_fround_mode); }
+inline float fround_narrowLong(long double x) { return fround_softNarrowLong(x, g_fround_mode); }
+inline int64_t fround_toInt(float x) { return fround_softToInt(x, g_fround_mode); }
+#else
+inline float fround_add(float a, float b) { return a + b; }
+inline float fround_sub(float a, float b) { return a - b; }
+inline float fround_mul(float a, float b) { return a * b; }
+inline float fround_div(float a, float b) { return a / b; }
+inline float fround_narrowLong(long double x) { return (float)x; }
+inline int64_t fround_toInt(float x) { return lrintf(x); }
+#endif
