@@ -79,25 +79,11 @@ std::vector<uint8_t> readRgb(const std::string& path, int* w, int* h, std::strin
     return pixels;
 }
 
-}  // namespace
-
-TEST(Golden, SceneFramesMatchTheirHashes)
+// Compares the frames a golden run wrote into dir with the table.
+void checkShots(const std::string& dirName, const std::string& run)
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / "golden-shots";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-
-    std::string list;
-    for (const Golden& g : s_golden) {
-        if (!list.empty())
-            list += ',';
-        list += std::string(g.shot, 2) + ":" + std::string(g.shot + 3, 2);
-    }
-    const std::string cmd = std::string("\"") + TIDEWATER_EXE + "\" --headless --start 5 --shots " + list + " --out \"" +
-                            dir.string() + "\" > \"" + (dir / "log.txt").string() + "\" 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-
+    const fs::path dir(dirName);
     const bool print = std::getenv("TIDEWATER_GOLDEN_PRINT") != nullptr;
     for (const Golden& g : s_golden) {
         int w = 0, h = 0;
@@ -111,7 +97,51 @@ TEST(Golden, SceneFramesMatchTheirHashes)
             std::printf("    {\"%s\", %-40s 0x%016llxull},\n", g.shot, ("\"" + std::string(g.what) + "\",").c_str(),
                         (unsigned long long)hash);
         else
-            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed: look at " << (dir / g.shot).string()
-                                    << ".png";
+            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed in the " << run << ": look at "
+                                    << (dir / g.shot).string() << ".png";
     }
+}
+
+std::string shotList()
+{
+    std::string list;
+    for (const Golden& g : s_golden) {
+        if (!list.empty())
+            list += ',';
+        list += std::string(g.shot, 2) + ":" + std::string(g.shot + 3, 2);
+    }
+    return list;
+}
+
+// The arguments of every golden run: where it starts and which frames it keeps.
+const std::string GoldenArgs = "--headless --start 5 --shots " + shotList();
+
+}  // namespace
+
+TEST(Golden, SceneFramesMatchTheirHashes)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / "golden-shots";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string cmd = std::string("\"") + TIDEWATER_EXE + "\" " + GoldenArgs + " --out \"" + dir.string() +
+                            "\" > \"" + (dir / "log.txt").string() + "\" 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    checkShots(dir.string(), "native build");
+}
+
+// The same run in the web build, in headless Chromium (./test --web sets TIDEWATER_WEB_SITE).
+TEST(Golden, WebBuildFramesMatchTheSameHashes)
+{
+    namespace fs = std::filesystem;
+    const char* site = std::getenv("TIDEWATER_WEB_SITE");
+    if (!site)
+        GTEST_SKIP() << "the web build is checked by ./test --web";
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / "golden-shots-web";
+    fs::remove_all(dir);
+    const std::string cmd = std::string("node \"") + TIDEWATER_SOURCE_DIR + "/web/test/driver.mjs\" run \"" + site +
+                            "\" \"" + dir.string() + "\" " + GoldenArgs + " --out /shots > \"" + dir.string() +
+                            ".log\" 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd << " (see " << dir.string() << ".log)";
+    checkShots(dir.string(), "web build");
 }
