@@ -36,7 +36,9 @@ EM_JS(int, web_audioOpen, (int rate, int queueFrames), {
     } catch (e) {
         return 0;
     }
-    const audio = {node: node, sent: 0, pos: 0, frame: 0, late: 0, started: false, queue: queueFrames};
+    // pos/frame: the worklet played frame `pos` at context frame `frame` (valid when `synced`).
+    const audio = {node: node, sent: 0, pos: 0, frame: 0, synced: false, late: 0, started: false,
+                   queue: queueFrames};
     Module.tidewaterAudioState = audio;
     // Fill up to the queue length: frames produced so far minus frames played.
     audio.fill = () => {
@@ -56,8 +58,11 @@ EM_JS(int, web_audioOpen, (int rate, int queueFrames), {
     };
     node.port.onmessage = (e) => {
         const m = e.data;
-        audio.pos = m.pos;      // the frame the worklet played ...
-        audio.frame = m.frame;  // ... at this context frame
+        if (m.playing && m.pos >= audio.pos) {  // not from before a flush
+            audio.pos = m.pos;
+            audio.frame = m.frame;
+            audio.synced = true;
+        }
         audio.late = m.late;
         if (Module["onAudioReport"])
             Module["onAudioReport"](m);
@@ -90,6 +95,8 @@ EM_JS(double, web_audioHeard, (void), {
     const ctx = Module["audioContext"];
     if (!audio || !audio.started)
         return 0;
+    if (!audio.synced)
+        return audio.pos;  // nothing of what is queued has played yet
     const ts = ctx.getOutputTimestamp();
     let t = ts.contextTime;
     if (ts.performanceTime > 0)
@@ -105,7 +112,7 @@ EM_JS(void, web_audioFlush, (void), {
     // Everything produced so far goes; the worklet plays on from the next frame produced.
     audio.node.port.postMessage({flush: audio.sent});
     audio.pos = audio.sent;
-    audio.frame = Module["audioContext"].currentTime * Module["audioContext"].sampleRate;
+    audio.synced = false;
     audio.fill();
 });
 

@@ -4,8 +4,9 @@
 //
 // Messages in:  {frames: Float32Array, first: index of its first frame}   queue a block
 //               {flush: index}   drop everything before that frame (after a seek)
-// Messages out: {pos, frame, late, queued}: frame `pos` was played at context frame `frame`;
-//               `late` counts the times the queue ran dry while playing.
+// Messages out: {pos, frame, late, playing}: with `playing`, frame `pos` was played at context
+//               frame `frame`; without, the queue is empty. `late` counts the times the queue ran
+//               dry while playing.
 const ReportQuanta = 8;  // a report about every 23 ms at 44100 Hz, and after every gap
 
 class TidewaterAudio extends AudioWorkletProcessor {
@@ -62,12 +63,13 @@ class TidewaterAudio extends AudioWorkletProcessor {
         if (i < n && (i > 0 || !gap))
             this.late++;  // ran dry while playing
         this.playing = i === n;
+        // A quantum that started with a queued frame tells where that frame played (`playing`);
+        // one without tells only that the queue wants filling.
         if (i > 0 && (gap || ++this.sinceReport >= ReportQuanta)) {
-            // Only a quantum that started with a queued frame tells where that frame played.
-            this.port.postMessage({pos: first, frame: currentFrame, late: this.late, queued: this.queued});
+            this.port.postMessage({pos: first, frame: currentFrame, late: this.late, playing: true});
             this.sinceReport = 0;
-        } else if (i === 0 && this.sinceReport++ >= ReportQuanta) {
-            this.port.postMessage({pos: this.next, frame: currentFrame, late: this.late, queued: 0});
+        } else if (i === 0 && ++this.sinceReport >= ReportQuanta) {
+            this.port.postMessage({pos: this.next, frame: currentFrame, late: this.late, playing: false});
             this.sinceReport = 0;
         }
         return true;

@@ -107,10 +107,10 @@ async function musicJob() {
 async function liveJob() {
     const seconds = Number(rest[0] || 30);
     return withPage("?autostart=1", async (page, errors) => {
-        await page.waitForFunction(() => window.tidewater.reports.length > 0, {timeout: 60000});
+        await page.waitForFunction(() => window.tidewater.reports.some((r) => r.playing), {timeout: 60000});
         const samples = await page.evaluate((seconds) => new Promise((resolve) => {
             const t = window.tidewater, M = t.module, ctx = M.audioContext;
-            const first = t.reports[0];
+            const first = t.reports.find((r) => r.playing);
             const frame0 = first.frame - first.pos;  // context frame at which music frame 0 played
             const out = [];
             const start = performance.now();
