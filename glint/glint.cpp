@@ -1,6 +1,8 @@
 // Glint::Window, portable half: state, input roll-over, clock and presentation geometry.
 #include "glint.h"
 
+#include "fround.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -93,7 +95,7 @@ bool Window::Update()
     UpdateMouse();
     UpdateKeyboard();
     bool result = PlatformUpdate();
-    m_time += m_delta;
+    m_time = fround_add(m_time, m_delta);
     return result;
 }
 
@@ -119,8 +121,9 @@ void Window::UpdateKeyboard()
 void Window::UpdateClock()
 {
     if (m_fixedStep > 0) {
-        // Fixed time: the same step every update, so those runs repeat frame for frame.
-        m_delta = 1.0f / (float)m_fixedStep;
+        // Fixed time: the same step every update, so those runs repeat frame for frame. The first
+        // frame runs in the truncating mode that loading left in force: its step is chopped.
+        m_delta = fround_div(1.0f, (float)m_fixedStep);
         return;
     }
     int64_t counter = readCounter();

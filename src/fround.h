@@ -124,6 +124,25 @@ inline int64_t fround_softToInt(float x, FroundMode mode)
 
 // ---- the operations the engine calls: in the current mode ------------------------------------------
 
+// For hot code: the mode is read once, when the object is made (the code it serves must not change
+// the mode meanwhile), instead of at every operation. Natively the plain operators.
+struct FroundOps {
+#if FROUND_SOFTWARE
+    FroundMode mode = g_fround_mode;
+    float add(float a, float b) const { return fround_softAdd(a, b, mode); }
+    float sub(float a, float b) const { return fround_softSub(a, b, mode); }
+    float mul(float a, float b) const { return fround_softMul(a, b, mode); }
+    float div(float a, float b) const { return fround_softDiv(a, b, mode); }
+    int64_t toInt(float x) const { return fround_softToInt(x, mode); }
+#else
+    float add(float a, float b) const { return a + b; }
+    float sub(float a, float b) const { return a - b; }
+    float mul(float a, float b) const { return a * b; }
+    float div(float a, float b) const { return a / b; }
+    int64_t toInt(float x) const { return lrintf(x); }
+#endif
+};
+
 #if FROUND_SOFTWARE
 inline float fround_add(float a, float b) { return fround_softAdd(a, b, g_fround_mode); }
 inline float fround_sub(float a, float b) { return fround_softSub(a, b, g_fround_mode); }

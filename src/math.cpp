@@ -3,6 +3,7 @@
 
 #include <cfenv>
 
+#include "fround.h"
 #include "mem.h"
 #include "util.h"
 
@@ -18,12 +19,12 @@ void math_init(void)
     g_sincosf = (float*)mem_malloc(SinCosSteps * 2 * sizeof(float));
     g_sincos = (int32_t*)mem_malloc(SinCosSteps * 2 * sizeof(int32_t));
     for (int i = 0; i < SinCosSteps; i++) {
-        float a = (float)i * 6.2831855f * (1.0f / 8192.0f);
+        float a = fround_mul((float)i, 6.2831855f) * (1.0f / 8192.0f);  // a power of two: exact
         // Sine and cosine at full internal precision, then stored (and floored) from that.
         long double s = sinl((long double)a);
         long double c = cosl((long double)a);
-        g_sincosf[2 * i] = (float)s;
-        g_sincosf[2 * i + 1] = (float)c;
+        g_sincosf[2 * i] = fround_narrowLong(s);
+        g_sincosf[2 * i + 1] = fround_narrowLong(c);
         g_sincos[2 * i] = (int32_t)floorl(s * 65536.0L);
         g_sincos[2 * i + 1] = (int32_t)floorl(c * 65536.0L);
     }

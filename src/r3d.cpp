@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "fround.h"
 #include "log.h"
 #include "mem.h"
 #include "tridiff.h"
@@ -183,8 +184,9 @@ void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
             ProjVertex a = m->proj[ia], b = m->proj[ib];
             if (std::signbit(a.invZ) || std::signbit(b.invZ))
                 continue;
-            a.invZ += depthOffset;  // pulled toward the viewer so the line beats its own faces
-            b.invZ += depthOffset;
+            // Pulled toward the viewer so the line beats its own faces (rounded up: in a pass).
+            a.invZ = fround_add(a.invZ, depthOffset);
+            b.invZ = fround_add(b.invZ, depthOffset);
             r3d_drawLine(&a, &b, colour);
         }
     }
@@ -193,7 +195,7 @@ void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
 // Low 32 bits of integer(invZ * 65536), converted through 64 bits in the current mode.
 static uint32_t line_depth(float invZ)
 {
-    return (uint32_t)(uint64_t)lrintf(invZ * 65536.0f);
+    return (uint32_t)(uint64_t)fround_toInt(invZ * 65536.0f);
 }
 
 void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
@@ -202,7 +204,7 @@ void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
     const float lim = 16777216.0f;
     if (!(std::fabs(a->x) <= lim && std::fabs(a->y) <= lim && std::fabs(b->x) <= lim && std::fabs(b->y) <= lim))
         return;
-    const int64_t x0 = lrintf(a->x), y0 = lrintf(a->y), x1 = lrintf(b->x), y1 = lrintf(b->y);
+    const int64_t x0 = fround_toInt(a->x), y0 = fround_toInt(a->y), x1 = fround_toInt(b->x), y1 = fround_toInt(b->y);
     const uint32_t z0 = line_depth(a->invZ) + r3d_zadd;
     const uint32_t z1 = line_depth(b->invZ) + r3d_zadd;
     const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1;

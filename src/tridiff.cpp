@@ -52,7 +52,7 @@ void draw_triangle_diffuse(const ProjVertex* a, const ProjVertex* b, const ProjV
             span_diff.dzdx = d[0];
             span_diff.dudx = d[1];
             span_diff.dvdx = d[2];
-            span_diff.dz = (int32_t)lrintf(d[0] * 65536.0f);
+            span_diff.dz = (int32_t)fround_toInt(d[0] * 65536.0f);
             span_diff.du = trisetup::to_fixed88(d[1]);
             span_diff.dv = trisetup::to_fixed88(d[2]);
         },
@@ -60,7 +60,7 @@ void draw_triangle_diffuse(const ProjVertex* a, const ProjVertex* b, const ProjV
             span_diff.x1 = x1;
             span_diff.x2 = x2;
             span_diff.offset = offset;
-            span_diff.z = (uint32_t)lrintf(q[0] * 65536.0f) + r3d_zadd;
+            span_diff.z = (uint32_t)fround_toInt(q[0] * 65536.0f) + r3d_zadd;
             span_diff.u = trisetup::to_fixed88(q[1]);
             span_diff.v = trisetup::to_fixed88(q[2]);
             draw_span_diffuse();

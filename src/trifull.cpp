@@ -22,7 +22,7 @@ void draw_triangle_full(const ProjVertex* a, const ProjVertex* b, const ProjVert
             span_full.dvdx = d[2];
             span_full.deudx = d[3];
             span_full.devdx = d[4];
-            span_full.dz = (int32_t)lrintf(d[0] * 65536.0f);
+            span_full.dz = (int32_t)fround_toInt(d[0] * 65536.0f);
             span_full.du = trisetup::to_fixed88(d[1]);
             span_full.dv = trisetup::to_fixed88(d[2]);
             span_full.deu = trisetup::to_fixed88(d[3]);
@@ -32,7 +32,7 @@ void draw_triangle_full(const ProjVertex* a, const ProjVertex* b, const ProjVert
             span_full.x1 = x1;
             span_full.x2 = x2;
             span_full.offset = offset;
-            span_full.z = (uint32_t)lrintf(q[0] * 65536.0f) + r3d_zadd;
+            span_full.z = (uint32_t)fround_toInt(q[0] * 65536.0f) + r3d_zadd;
             span_full.u = trisetup::to_fixed88(q[1]);
             span_full.v = trisetup::to_fixed88(q[2]);
             span_full.eu = trisetup::to_fixed88(q[3]);

@@ -44,13 +44,13 @@ void draw_triangle_mask(const ProjVertex* a, const ProjVertex* b, const ProjVert
         va, vb, vc,
         [](const float* d) {
             span_mask.dzdx = d[0];
-            span_mask.dz = (int32_t)lrintf(d[0] * 65536.0f);
+            span_mask.dz = (int32_t)fround_toInt(d[0] * 65536.0f);
         },
         [](int32_t offset, int32_t x1, int32_t x2, const float* q) {
             span_mask.x1 = x1;
             span_mask.x2 = x2;
             span_mask.offset = offset;
-            span_mask.z = (uint32_t)lrintf(q[0] * 65536.0f) + r3d_zadd;
+            span_mask.z = (uint32_t)fround_toInt(q[0] * 65536.0f) + r3d_zadd;
             draw_span_mask();
         });
 }

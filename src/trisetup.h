@@ -1,8 +1,9 @@
 // Triangle set-up and edge walking shared by the three rasterisers (full, diffuse, mask).
 //
-// Runs inside a renderer pass: every float-to-integer conversion (lrintf) rounds toward +infinity,
-// so a row or column is covered when its integer coordinate lies on or after the start edge and
-// before the end edge. Per triangle: cull, sort by y, reject, split at the middle vertex,
+// Runs inside a renderer pass: every float-to-integer conversion rounds toward +infinity, so a row
+// or column is covered when its integer coordinate lies on or after the start edge and before the
+// end edge. The float arithmetic is rounded up too: it goes through fround, which is the plain
+// operator where the hardware has the mode and rounds in software where it has none. Per triangle: cull, sort by y, reject, split at the middle vertex,
 // constant per-pixel gradients. Per row: the span ends from the left and right edges and the
 // attribute values at the first covered column, recomputed in float from the left edge (no
 // fixed-point drift), handed to the variant's span routine.
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "fround.h"
 #include "model.h"
 
 namespace trisetup {
@@ -34,9 +36,9 @@ inline bool coords_ok(const Vert<N>& v)
 }
 
 // A column from an edge's x; the clamp only matters for values no triangle on screen produces.
-inline int32_t to_column(float x)
+inline int32_t to_column(const FroundOps& F, float x)
 {
-    long c = lrintf(x);
+    int64_t c = F.toInt(x);
     return (int32_t)(c < -(1L << 30) ? -(1L << 30) : (c > (1L << 30) ? (1L << 30) : c));
 }
 
@@ -47,8 +49,9 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
 {
     if (!coords_ok(a) || !coords_ok(b) || !coords_ok(c))
         return;
+    const FroundOps F;
     // Back-face cull: drawn only when a -> b -> c runs clockwise on screen (area negative).
-    const float area = (b.y - a.y) * (c.x - a.x) - (b.x - a.x) * (c.y - a.y);
+    const float area = F.sub(F.mul(F.sub(b.y, a.y), F.sub(c.x, a.x)), F.mul(F.sub(b.x, a.x), F.sub(c.y, a.y)));
     if (!std::signbit(area))
         return;
 
@@ -61,7 +64,7 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
     if (p1->y < p0->y) { t_ = p0; p0 = p1; p1 = t_; }
     if (p2->y < p1->y) { t_ = p1; p1 = p2; p2 = t_; }
 
-    const long y0 = lrintf(p0->y), y1 = lrintf(p1->y), y2 = lrintf(p2->y);
+    const long y0 = (long)F.toInt(p0->y), y1 = (long)F.toInt(p1->y), y2 = (long)F.toInt(p2->y);
     if (std::signbit(p2->y) || y0 >= ScreenH || y0 == y2)
         return;
 
@@ -69,14 +72,14 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
     // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
     // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
     // most a pixel or so per row, where the exact gradient would make no visible difference.
-    const float t = (p1->y - p0->y) / (p2->y - p0->y);
-    const float W = (p1->x - p0->x) - t * (p2->x - p0->x);
+    const float t = F.div(F.sub(p1->y, p0->y), F.sub(p2->y, p0->y));
+    const float W = F.sub(F.sub(p1->x, p0->x), F.mul(t, F.sub(p2->x, p0->x)));
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
     float dqdx[N];
     for (int k = 0; k < N; k++)
-        dqdx[k] = ((p1->q[k] - p0->q[k]) - t * (p2->q[k] - p0->q[k])) / gradW;
+        dqdx[k] = F.div(F.sub(F.sub(p1->q[k], p0->q[k]), F.mul(t, F.sub(p2->q[k], p0->q[k]))), gradW);
     grad(dqdx);
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge.
@@ -84,18 +87,18 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
     float lx = 0, ldx = 0, rx = 0, rdx = 0;
     float lq[N], ldq[N];
     auto setLeft = [&](const Vert<N>* s, const Vert<N>* e, long startRow) {
-        const float dy = e->y - s->y;
-        const float pre = (float)startRow - s->y;
-        ldx = (e->x - s->x) / dy;
-        lx = s->x + pre * ldx;
+        const float dy = F.sub(e->y, s->y);
+        const float pre = F.sub((float)startRow, s->y);
+        ldx = F.div(F.sub(e->x, s->x), dy);
+        lx = F.add(s->x, F.mul(pre, ldx));
         for (int k = 0; k < N; k++) {
-            ldq[k] = (e->q[k] - s->q[k]) / dy;
-            lq[k] = s->q[k] + pre * ldq[k];
+            ldq[k] = F.div(F.sub(e->q[k], s->q[k]), dy);
+            lq[k] = F.add(s->q[k], F.mul(pre, ldq[k]));
         }
     };
     auto setRight = [&](const Vert<N>* s, const Vert<N>* e, long startRow) {
-        rdx = (e->x - s->x) / (e->y - s->y);
-        rx = s->x + ((float)startRow - s->y) * rdx;
+        rdx = F.div(F.sub(e->x, s->x), F.sub(e->y, s->y));
+        rx = F.add(s->x, F.mul(F.sub((float)startRow, s->y), rdx));
     };
     auto setLong = [&](long startRow) {
         if (longLeft)
@@ -114,15 +117,15 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
     auto walk = [&](long from, long to) {
         float q[N];
         for (long r = from; r < to; r++) {
-            const int32_t x1 = to_column(lx);
-            const float sub = (float)x1 - lx;
+            const int32_t x1 = to_column(F, lx);
+            const float sub = F.sub((float)x1, lx);
             for (int k = 0; k < N; k++)
-                q[k] = lq[k] + sub * dqdx[k];
-            const int32_t x2 = to_column(rx);
-            lx += ldx;
-            rx += rdx;
+                q[k] = F.add(lq[k], F.mul(sub, dqdx[k]));
+            const int32_t x2 = to_column(F, rx);
+            lx = F.add(lx, ldx);
+            rx = F.add(rx, rdx);
             for (int k = 0; k < N; k++)
-                lq[k] += ldq[k];
+                lq[k] = F.add(lq[k], ldq[k]);
             row(offset, x1, x2, q);
             offset += ScreenW;
         }
@@ -152,7 +155,7 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
 // Low 16 bits of ceil(value * 65536): an 8.8 texture coordinate or step (wraps every turn).
 inline uint16_t to_fixed88(float value)
 {
-    return (uint16_t)(uint64_t)lrintf(value * 65536.0f);
+    return (uint16_t)(uint64_t)fround_toInt(value * 65536.0f);  // a power of two: exact
 }
 
 }  // namespace trisetup

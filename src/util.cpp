@@ -25,18 +25,26 @@ void util_fpuInit(void) {
     util_fpuSetFullMode();
 }
 
+// Where rounding is done in software the unit stays in round-to-nearest, which the software
+// rounding itself relies on.
+static void util_select(int mode)
+{
+    if (!FROUND_SOFTWARE)
+        std::fesetround(mode);
+}
+
 void util_fpuSetCeilMode(void) {
-    std::fesetround(s_ceilSinglePrecision);
+    util_select(s_ceilSinglePrecision);
     g_fround_mode = FroundMode_Up;
 }
 
 void util_fpuSetFloorMode(void) {
-    std::fesetround(s_chopSinglePrecision);
+    util_select(s_chopSinglePrecision);
     g_fround_mode = FroundMode_TowardZero;
 }
 
 void util_fpuSetFullMode(void) {
-    std::fesetround(s_fullPrecision);
+    util_select(s_fullPrecision);
     g_fround_mode = FroundMode_Nearest;
 }
 
