@@ -8,8 +8,9 @@
 // even), and fesetround does nothing there; util keeps the selected mode in g_fround_mode instead,
 // and these operations compute the directed result exactly in software:
 //
-//   A float sum, difference or product is computed in double, where it is exact or where the
-//   error is known exactly (two-sum); a float quotient is computed in double, where it is either
+//   A float sum, difference or product is computed in double, where it is exact or, for a sum
+//   of far apart magnitudes, where the sign of the error is that of the smaller operand; a float
+//   quotient is computed in double, where it is either
 //   exact or not within half a double unit of any float or float midpoint (a quotient of two
 //   24-bit numbers cannot be that close to a 25-bit number without equalling it). The double d
 //   is then rounded to the nearest float f, and f is moved one float up or down when it lies on
@@ -57,6 +58,22 @@ inline float fround_nextDown(float f)
     return -fround_nextUp(-f);
 }
 
+// One float up (down) from a float that lies below (above) an exact finite result: never NaN or
+// +infinity (-infinity), so only zeros need care.
+inline float fround_stepUp(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    u = (u & 0x7FFFFFFFu) == 0 ? 1u : u + (uint32_t)((int32_t)u >> 31 | 1);
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+inline float fround_stepDown(float f)
+{
+    return -fround_stepUp(-f);
+}
+
 // The float of the exact value d + e in the mode, where d is a double, e its exact error (0 when
 // d is exact; only its sign is used) and |e| is at most half a double unit of d.
 inline float fround_narrow(double d, double e, FroundMode mode)
@@ -64,25 +81,27 @@ inline float fround_narrow(double d, double e, FroundMode mode)
     float f = (float)d;  // to nearest
     if (mode == FroundMode_Nearest)
         return f;
-    const bool up = mode == FroundMode_Up || d < 0.0 || (d == 0.0 && e < 0.0);
-    if (up) {
-        if ((double)f < d || ((double)f == d && e > 0.0))
-            f = fround_nextUp(f);
-    } else {
-        if ((double)f > d || ((double)f == d && e < 0.0))
-            f = fround_nextDown(f);
+    const double fd = f;
+    // (An infinite d is exact: its error does not count.)
+    if (mode == FroundMode_Up || d < 0.0 || (d == 0.0 && e < 0.0)) {
+        if (fd < d || (fd == d && e > 0.0 && !std::isinf(fd)))
+            f = fround_stepUp(f);
+    } else if (fd > d || (fd == d && e < 0.0 && !std::isinf(fd))) {
+        f = fround_stepDown(f);
     }
     return f;
 }
 
 inline float fround_softAdd(float a, float b, FroundMode mode)
 {
-    // Two-sum: s + e is exactly a + b.
+    // Floats whose exponents differ by up to 29 add exactly in double. Beyond that the smaller one
+    // is below half a float unit of the larger: d is then either not a float (and lies on the side
+    // of the exact sum that matters), or the larger operand itself, when the smaller one (the
+    // error) is below half a double unit.
     const double x = a, y = b;
-    const double s = x + y;
-    const double yy = s - x;
-    const double e = (x - (s - yy)) + (y - yy);
-    return fround_narrow(s, e, mode);
+    const double d = x + y;
+    const double e = d == x ? y : d == y ? x : 0.0;
+    return fround_narrow(d, e, mode);
 }
 
 inline float fround_softSub(float a, float b, FroundMode mode)
