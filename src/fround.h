@@ -31,6 +31,9 @@
 #define FROUND_SOFTWARE 0
 #endif
 
+// Each operation is a handful of instructions on the hot path: always inlined.
+#define FROUND_INLINE inline __attribute__((always_inline))
+
 enum FroundMode : uint8_t { FroundMode_Nearest, FroundMode_Up, FroundMode_TowardZero };
 
 // The mode util_fpuSet*Mode selected last (kept on every platform; only the software path reads it).
@@ -39,7 +42,7 @@ extern FroundMode g_fround_mode;
 // ---- the software path ---------------------------------------------------------------------------
 
 // Next float toward +infinity / -infinity (infinities and NaN stay; zeros step to a subnormal).
-inline float fround_nextUp(float f)
+FROUND_INLINE float fround_nextUp(float f)
 {
     uint32_t u;
     std::memcpy(&u, &f, 4);
@@ -53,14 +56,14 @@ inline float fround_nextUp(float f)
     return f;
 }
 
-inline float fround_nextDown(float f)
+FROUND_INLINE float fround_nextDown(float f)
 {
     return -fround_nextUp(-f);
 }
 
 // One float up (down) from a float that lies below (above) an exact finite result: never NaN or
 // +infinity (-infinity), so only zeros need care.
-inline float fround_stepUp(float f)
+FROUND_INLINE float fround_stepUp(float f)
 {
     uint32_t u;
     std::memcpy(&u, &f, 4);
@@ -69,14 +72,14 @@ inline float fround_stepUp(float f)
     return f;
 }
 
-inline float fround_stepDown(float f)
+FROUND_INLINE float fround_stepDown(float f)
 {
     return -fround_stepUp(-f);
 }
 
 // The float of the exact value d + e in the mode, where d is a double, e its exact error (0 when
 // d is exact; only its sign is used) and |e| is at most half a double unit of d.
-inline float fround_narrow(double d, double e, FroundMode mode)
+FROUND_INLINE float fround_narrow(double d, double e, FroundMode mode)
 {
     float f = (float)d;  // to nearest
     if (mode == FroundMode_Nearest)
@@ -92,35 +95,61 @@ inline float fround_narrow(double d, double e, FroundMode mode)
     return f;
 }
 
-inline float fround_softAdd(float a, float b, FroundMode mode)
+// Rounding up, the renderer's mode, on its own: the fewest steps for the hottest code. A float
+// below the exact result moves up one; one equal to d moves up when the error is positive (d is
+// finite then: an infinite d is exact).
+FROUND_INLINE float fround_upNarrow(double d)
 {
+    const float f = (float)d;
+    return (double)f < d ? fround_stepUp(f) : f;
+}
+
+FROUND_INLINE float fround_upAdd(float a, float b)
+{
+    const double x = a, y = b;
+    const double d = x + y;
+    const float f = (float)d;
+    const double fd = f;
+    if (fd < d)
+        return fround_stepUp(f);
     // Floats whose exponents differ by up to 29 add exactly in double. Beyond that the smaller one
     // is below half a float unit of the larger: d is then either not a float (and lies on the side
     // of the exact sum that matters), or the larger operand itself, when the smaller one (the
     // error) is below half a double unit.
+    if (fd == d && ((d == x && y > 0.0) || (d == y && x > 0.0)) && !std::isinf(fd))
+        return fround_stepUp(f);
+    return f;
+}
+
+FROUND_INLINE float fround_softAdd(float a, float b, FroundMode mode)
+{
+    if (mode == FroundMode_Up)
+        return fround_upAdd(a, b);
     const double x = a, y = b;
     const double d = x + y;
-    const double e = d == x ? y : d == y ? x : 0.0;
+    const double e = d == x ? y : d == y ? x : 0.0;  // the error's sign (see fround_upAdd)
     return fround_narrow(d, e, mode);
 }
 
-inline float fround_softSub(float a, float b, FroundMode mode)
+FROUND_INLINE float fround_softSub(float a, float b, FroundMode mode)
 {
     return fround_softAdd(a, -b, mode);
 }
 
-inline float fround_softMul(float a, float b, FroundMode mode)
+FROUND_INLINE float fround_softMul(float a, float b, FroundMode mode)
 {
-    return fround_narrow((double)a * (double)b, 0.0, mode);  // 48 bits: exact in double
+    const double d = (double)a * (double)b;  // 48 bits: exact in double
+    return mode == FroundMode_Up ? fround_upNarrow(d) : fround_narrow(d, 0.0, mode);
 }
 
-inline float fround_softDiv(float a, float b, FroundMode mode)
+FROUND_INLINE float fround_softDiv(float a, float b, FroundMode mode)
 {
-    return fround_narrow((double)a / (double)b, 0.0, mode);
+    const double d = (double)a / (double)b;  // a float or not within half a double unit of one
+    return mode == FroundMode_Up ? fround_upNarrow(d) : fround_narrow(d, 0.0, mode);
 }
 
 // A long double narrowed to float in the mode (the math tables' stored values).
-inline float fround_softNarrowLong(long double x, FroundMode mode)
+FROUND_INLINE float fround_softNarrowLong(long double x, FroundMode mode)
 {
     float f = (float)x;
     if (mode == FroundMode_Nearest || f != f)
@@ -135,7 +164,7 @@ inline float fround_softNarrowLong(long double x, FroundMode mode)
 }
 
 // Conversion to an integer in the mode, as lrintf does on x86-64 (64-bit result).
-inline int64_t fround_softToInt(float x, FroundMode mode)
+FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
 {
     const float r = mode == FroundMode_Up ? std::ceil(x) : mode == FroundMode_TowardZero ? std::trunc(x) : std::rint(x);
     return (int64_t)r;
@@ -143,37 +172,37 @@ inline int64_t fround_softToInt(float x, FroundMode mode)
 
 // ---- the operations the engine calls: in the current mode ------------------------------------------
 
-// For hot code: the mode is read once, when the object is made (the code it serves must not change
-// the mode meanwhile), instead of at every operation. Natively the plain operators.
-struct FroundOps {
-#if FROUND_SOFTWARE
-    FroundMode mode = g_fround_mode;
-    float add(float a, float b) const { return fround_softAdd(a, b, mode); }
-    float sub(float a, float b) const { return fround_softSub(a, b, mode); }
-    float mul(float a, float b) const { return fround_softMul(a, b, mode); }
-    float div(float a, float b) const { return fround_softDiv(a, b, mode); }
-    int64_t toInt(float x) const { return fround_softToInt(x, mode); }
-#else
-    float add(float a, float b) const { return a + b; }
-    float sub(float a, float b) const { return a - b; }
-    float mul(float a, float b) const { return a * b; }
-    float div(float a, float b) const { return a / b; }
-    int64_t toInt(float x) const { return lrintf(x); }
-#endif
-};
 
 #if FROUND_SOFTWARE
-inline float fround_add(float a, float b) { return fround_softAdd(a, b, g_fround_mode); }
-inline float fround_sub(float a, float b) { return fround_softSub(a, b, g_fround_mode); }
-inline float fround_mul(float a, float b) { return fround_softMul(a, b, g_fround_mode); }
-inline float fround_div(float a, float b) { return fround_softDiv(a, b, g_fround_mode); }
-inline float fround_narrowLong(long double x) { return fround_softNarrowLong(x, g_fround_mode); }
-inline int64_t fround_toInt(float x) { return fround_softToInt(x, g_fround_mode); }
+FROUND_INLINE float fround_add(float a, float b) { return fround_softAdd(a, b, g_fround_mode); }
+FROUND_INLINE float fround_sub(float a, float b) { return fround_softSub(a, b, g_fround_mode); }
+FROUND_INLINE float fround_mul(float a, float b) { return fround_softMul(a, b, g_fround_mode); }
+FROUND_INLINE float fround_div(float a, float b) { return fround_softDiv(a, b, g_fround_mode); }
+FROUND_INLINE float fround_narrowLong(long double x) { return fround_softNarrowLong(x, g_fround_mode); }
+FROUND_INLINE int64_t fround_toInt(float x) { return fround_softToInt(x, g_fround_mode); }
 #else
-inline float fround_add(float a, float b) { return a + b; }
-inline float fround_sub(float a, float b) { return a - b; }
-inline float fround_mul(float a, float b) { return a * b; }
-inline float fround_div(float a, float b) { return a / b; }
-inline float fround_narrowLong(long double x) { return (float)x; }
-inline int64_t fround_toInt(float x) { return lrintf(x); }
+FROUND_INLINE float fround_add(float a, float b) { return a + b; }
+FROUND_INLINE float fround_sub(float a, float b) { return a - b; }
+FROUND_INLINE float fround_mul(float a, float b) { return a * b; }
+FROUND_INLINE float fround_div(float a, float b) { return a / b; }
+FROUND_INLINE float fround_narrowLong(long double x) { return (float)x; }
+FROUND_INLINE int64_t fround_toInt(float x) { return lrintf(x); }
 #endif
+
+// For the rasterisers, which run only inside renderer passes: rounding up, known at compile time.
+// Natively the plain operators (the pass has selected the mode).
+struct FroundUpOps {
+#if FROUND_SOFTWARE
+    FROUND_INLINE float add(float a, float b) const { return fround_upAdd(a, b); }
+    FROUND_INLINE float sub(float a, float b) const { return fround_upAdd(a, -b); }
+    FROUND_INLINE float mul(float a, float b) const { return fround_upNarrow((double)a * (double)b); }
+    FROUND_INLINE float div(float a, float b) const { return fround_upNarrow((double)a / (double)b); }
+    FROUND_INLINE int64_t toInt(float x) const { return (int64_t)std::ceil(x); }
+#else
+    FROUND_INLINE float add(float a, float b) const { return a + b; }
+    FROUND_INLINE float sub(float a, float b) const { return a - b; }
+    FROUND_INLINE float mul(float a, float b) const { return a * b; }
+    FROUND_INLINE float div(float a, float b) const { return a / b; }
+    FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
+#endif
+};

@@ -36,7 +36,7 @@ inline bool coords_ok(const Vert<N>& v)
 }
 
 // A column from an edge's x; the clamp only matters for values no triangle on screen produces.
-inline int32_t to_column(const FroundOps& F, float x)
+inline int32_t to_column(const FroundUpOps& F, float x)
 {
     int64_t c = F.toInt(x);
     return (int32_t)(c < -(1L << 30) ? -(1L << 30) : (c > (1L << 30) ? (1L << 30) : c));
@@ -49,7 +49,7 @@ inline void raster(const Vert<N>& a, const Vert<N>& b, const Vert<N>& c, Grad gr
 {
     if (!coords_ok(a) || !coords_ok(b) || !coords_ok(c))
         return;
-    const FroundOps F;
+    const FroundUpOps F;
     // Back-face cull: drawn only when a -> b -> c runs clockwise on screen (area negative).
     const float area = F.sub(F.mul(F.sub(b.y, a.y), F.sub(c.x, a.x)), F.mul(F.sub(b.x, a.x), F.sub(c.y, a.y)));
     if (!std::signbit(area))

@@ -13,6 +13,8 @@ list(APPEND ENGINE_SOURCES ${WEB_SOURCES})
 
 # WebAssembly has no rounding modes; the engine rounds in software where it needs a direction.
 add_compile_options(-fno-rounding-math)
+# Float-to-integer conversions as single instructions (every browser of the last years has them).
+add_compile_options(-mnontrapping-fptoint)
 # clang asks for braces around the scenes' Trigger initialisers, which gcc takes as they are.
 add_compile_options(-Wno-missing-braces)
 
