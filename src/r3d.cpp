@@ -14,6 +14,7 @@
 #include "trifull.h"
 #include "trifulla.h"
 #include "trimask.h"
+#include "trisetup.h"
 #include "util.h"
 
 uint32_t* r3d_zbuffer = nullptr;
@@ -183,18 +184,19 @@ void r3d_render(const Model* m)
 {
     void (*draw)(const ProjVertex*, const ProjVertex*, const ProjVertex*);
     if (s_mask)
-        draw = draw_triangle_mask;
+        draw = draw_triangle_mask_front;
     else if (r3d_hasDiffuse && r3d_hasEnvmap)
-        draw = draw_triangle_full;
+        draw = draw_triangle_full_front;
     else
-        draw = draw_triangle_diffuse;
+        draw = draw_triangle_diffuse_front;
     // A model built by hand with fewer than 3 * numTris vertices draws only its complete triangles.
     const uint32_t tris = m->numTris <= m->numVerts / 3u ? m->numTris : m->numVerts / 3u;
     const ProjVertex* p = m->proj;
     for (uint32_t t = 0; t < tris; t++, p += 3) {
         if (std::signbit(p[0].invZ) || std::signbit(p[1].invZ) || std::signbit(p[2].invZ))
             continue;  // a corner behind the camera: no near-plane clipping, the triangle is skipped
-        draw(&p[0], &p[1], &p[2]);
+        if (trisetup::front_facing(&p[0], &p[1], &p[2]))  // the rasteriser's own first test
+            draw(&p[0], &p[1], &p[2]);
     }
 }
 
