@@ -6,6 +6,7 @@
 // name a vertex: the renderer indexes the projection array with them unchecked.
 #include "model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,15 +22,98 @@ void model_create(Model* m)
 {
     const size_t nv = m->numVerts, nw = m->numWireIndices;
     const int extra = (m->flags & ModelHasExtra) != 0;
+    // Sharing: at most nv indices, or one plus two per copy, and at most one pair per wire index.
     const size_t bytes = nv * sizeof(ModelVertex) + nv * sizeof(ProjVertex) + nw * sizeof(int32_t) +
-                         (extra ? nv * sizeof(uint32_t) : 0);
+                         (extra ? nv * sizeof(uint32_t) : 0) + 2 * nv * sizeof(uint16_t) + 2 * nw * sizeof(uint16_t);
     uint8_t* block = (uint8_t*)mem_malloc(bytes ? bytes : 1);
     m->verts = (ModelVertex*)block;
     m->proj = (ProjVertex*)(block + nv * sizeof(ModelVertex));
+    memset(m->proj, 0, nv * sizeof(ProjVertex));  // equal vertices start with equal records
     uint8_t* tail = (uint8_t*)(m->proj + nv);
     m->wireIndices = nw ? (int32_t*)tail : nullptr;
     tail += nw * sizeof(int32_t);
     m->vertexExtra = extra ? (uint32_t*)tail : nullptr;
+    tail += extra ? nv * sizeof(uint32_t) : 0;
+    m->shareList = (uint16_t*)tail;
+    m->wireEdges = (uint16_t*)(tail + 2 * nv * sizeof(uint16_t));
+    m->numShared = m->numCopies = m->numWireEdges = 0;
+}
+
+// Orders vertices by what the projection reads of them, bit for bit: position and normal (not
+// the fourth floats). -0.0 and +0.0 differ here, as they may in the projection's results.
+static int key_compare(const ModelVertex& a, const ModelVertex& b)
+{
+    const float ka[6] = {a.pos.x, a.pos.y, a.pos.z, a.normal.x, a.normal.y, a.normal.z};
+    const float kb[6] = {b.pos.x, b.pos.y, b.pos.z, b.normal.x, b.normal.y, b.normal.z};
+    return memcmp(ka, kb, sizeof(ka));
+}
+
+void model_shareVertices(Model* m)
+{
+    const uint32_t nv = m->numVerts;
+    model_unshareVertices(m);
+    if (nv == 0)
+        return;
+    // source[i]: the first vertex with vertex i's key (sorted by key, then index).
+    uint16_t* order = (uint16_t*)mem_malloc(nv * sizeof(uint16_t));
+    uint16_t* source = (uint16_t*)mem_malloc(nv * sizeof(uint16_t));
+    for (uint32_t i = 0; i < nv; i++)
+        order[i] = (uint16_t)i;
+    const ModelVertex* verts = m->verts;
+    std::sort(order, order + nv, [verts](uint16_t a, uint16_t b) {
+        const int c = key_compare(verts[a], verts[b]);
+        return c != 0 ? c < 0 : a < b;
+    });
+    for (uint32_t k = 0; k < nv; k++) {
+        const uint16_t i = order[k], prev = k > 0 ? order[k - 1] : i;
+        source[i] = k > 0 && key_compare(verts[i], verts[prev]) == 0 ? source[prev] : i;
+    }
+    uint32_t shared = 0, copies = 0;
+    for (uint32_t i = 0; i < nv; i++)
+        if (source[i] == i)
+            m->shareList[shared++] = (uint16_t)i;
+    for (uint32_t i = 0; i < nv; i++)
+        if (source[i] != i) {
+            m->shareList[shared + 2 * copies] = (uint16_t)i;
+            m->shareList[shared + 2 * copies + 1] = source[i];
+            copies++;
+        }
+    m->numShared = (uint16_t)shared;
+    m->numCopies = (uint16_t)copies;
+
+    // Wire edges, each quad outlined closed: an edge is kept the first time its pair of sources
+    // appears in that direction. Sorting (pair << 32 | position) puts each pair's first first.
+    const uint32_t nw = m->numWireIndices, quadIndices = nw & ~3u;
+    uint64_t* keys = (uint64_t*)mem_malloc((nw ? nw : 1) * sizeof(uint64_t));
+    uint32_t candidates = 0;
+    for (uint32_t e = 0; e < quadIndices; e++) {
+        const uint32_t a = (uint32_t)m->wireIndices[e], b = (uint32_t)m->wireIndices[(e & ~3u) | ((e + 1) & 3u)];
+        if (a < nv && b < nv && source[a] != source[b])  // a zero-length edge draws nothing
+            keys[candidates++] = ((uint64_t)source[a] << 48) | ((uint64_t)source[b] << 32) | e;
+    }
+    std::sort(keys, keys + candidates);
+    uint8_t* keep = (uint8_t*)mem_malloc(nw ? nw : 1);
+    memset(keep, 0, nw ? nw : 1);
+    for (uint32_t k = 0; k < candidates; k++)
+        if (k == 0 || (keys[k] >> 32) != (keys[k - 1] >> 32))
+            keep[(uint32_t)keys[k]] = 1;
+    uint32_t edges = 0;
+    for (uint32_t e = 0; e < quadIndices; e++)
+        if (keep[e]) {
+            m->wireEdges[2 * edges] = (uint16_t)m->wireIndices[e];
+            m->wireEdges[2 * edges + 1] = (uint16_t)m->wireIndices[(e & ~3u) | ((e + 1) & 3u)];
+            edges++;
+        }
+    m->numWireEdges = (uint16_t)edges;
+    mem_free(keep);
+    mem_free(keys);
+    mem_free(order);
+    mem_free(source);
+}
+
+void model_unshareVertices(Model* m)
+{
+    m->numShared = m->numCopies = m->numWireEdges = 0;
 }
 
 void model_destroy(Model* m)
@@ -39,6 +123,8 @@ void model_destroy(Model* m)
     m->proj = nullptr;
     m->wireIndices = nullptr;
     m->vertexExtra = nullptr;
+    m->shareList = m->wireEdges = nullptr;
+    model_unshareVertices(m);
 }
 
 static void clear_model(Model* m)
@@ -105,6 +191,7 @@ int model_tryLoad(const char* name, Model* m, char* error, size_t errorSize)
         m->proj[i].u = m->verts[i].u;
         m->proj[i].v = m->verts[i].v;
     }
+    model_shareVertices(m);
     return 1;
 }
 

@@ -15,6 +15,7 @@
 #include "trifull.h"
 #include "trifulla.h"
 #include "trimask.h"
+#include "trisetup.h"
 #include "util.h"
 
 uint32_t* r3d_zbuffer = nullptr;
@@ -56,31 +57,58 @@ void r3d_setFov(float fov)
 }
 
 template <bool WithNormal>
+static void project_vertex(const ModelVertex& vertex, ProjVertex& out, const float (*M)[4], float fov)
+{
+    const vec3& p = vertex.pos;
+    const float z = p.x * M[0][2] + p.y * M[1][2] + p.z * M[2][2] + M[3][2];
+    if (std::signbit(z)) {
+        out.invZ = -0.0f;  // behind the camera: the only mark; x, y, env keep old values
+        return;
+    }
+    const float iz = 1.0f / z;
+    const float x = p.x * M[0][0] + p.y * M[1][0] + p.z * M[2][0] + M[3][0];
+    const float y = p.x * M[0][1] + p.y * M[1][1] + p.z * M[2][1] + M[3][1];
+    out.x = 160.0f + x * fov * iz;
+    out.y = 100.0f - y * fov * iz;
+    out.invZ = iz;
+    const vec3& n = vertex.normal;
+    const float nx = n.x * M[0][0] + n.y * M[1][0] + n.z * M[2][0];
+    const float ny = n.x * M[0][1] + n.y * M[1][1] + n.z * M[2][1];
+    out.envU = 0.5f + 0.5f * nx;
+    out.envV = 0.5f + 0.5f * ny;
+    if (WithNormal)
+        out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
+}
+
+// A shared model projects the first vertex of each group of equal ones and copies the result to
+// the others: the same inputs give the same results, and the records of a group are equal from
+// their creation on (model_create zeroes them), so a copy is exactly what projecting would have
+// left there, including the fields a vertex behind the camera keeps.
+template <bool WithNormal>
 static void project(Model* m, const mat* matrix)
 {
     const float(*M)[4] = matrix->m;
     const float fov = r3d_fov;
-    for (uint32_t i = 0; i < m->numVerts; i++) {
-        const vec3& p = m->verts[i].pos;
-        ProjVertex& out = m->proj[i];
-        const float z = p.x * M[0][2] + p.y * M[1][2] + p.z * M[2][2] + M[3][2];
-        if (std::signbit(z)) {
-            out.invZ = -0.0f;  // behind the camera: the only mark; x, y, env keep old values
-            continue;
-        }
-        const float iz = 1.0f / z;
-        const float x = p.x * M[0][0] + p.y * M[1][0] + p.z * M[2][0] + M[3][0];
-        const float y = p.x * M[0][1] + p.y * M[1][1] + p.z * M[2][1] + M[3][1];
-        out.x = 160.0f + x * fov * iz;
-        out.y = 100.0f - y * fov * iz;
-        out.invZ = iz;
-        const vec3& n = m->verts[i].normal;
-        const float nx = n.x * M[0][0] + n.y * M[1][0] + n.z * M[2][0];
-        const float ny = n.x * M[0][1] + n.y * M[1][1] + n.z * M[2][1];
-        out.envU = 0.5f + 0.5f * nx;
-        out.envV = 0.5f + 0.5f * ny;
-        if (WithNormal)
-            out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
+    const ModelVertex* verts = m->verts;
+    ProjVertex* proj = m->proj;
+    if (m->numShared == 0) {
+        for (uint32_t i = 0; i < m->numVerts; i++)
+            project_vertex<WithNormal>(verts[i], proj[i], M, fov);
+        return;
+    }
+    const uint16_t* list = m->shareList;
+    for (uint32_t k = 0; k < m->numShared; k++)
+        project_vertex<WithNormal>(verts[list[k]], proj[list[k]], M, fov);
+    const uint16_t* copies = list + m->numShared;
+    for (uint32_t k = 0; k < m->numCopies; k++) {
+        const ProjVertex& from = proj[copies[2 * k + 1]];
+        ProjVertex& to = proj[copies[2 * k]];
+        to.x = from.x;  // all but the vertex's own u, v
+        to.y = from.y;
+        to.invZ = from.invZ;
+        to.nz = from.nz;
+        to.envU = from.envU;
+        to.envV = from.envV;
     }
 }
 
@@ -157,37 +185,49 @@ void r3d_render(const Model* m)
 {
     void (*draw)(const ProjVertex*, const ProjVertex*, const ProjVertex*);
     if (s_mask)
-        draw = draw_triangle_mask;
+        draw = draw_triangle_mask_front;
     else if (r3d_hasDiffuse && r3d_hasEnvmap)
-        draw = draw_triangle_full;
+        draw = draw_triangle_full_front;
     else
-        draw = draw_triangle_diffuse;
+        draw = draw_triangle_diffuse_front;
     // A model built by hand with fewer than 3 * numTris vertices draws only its complete triangles.
     const uint32_t tris = m->numTris <= m->numVerts / 3u ? m->numTris : m->numVerts / 3u;
     const ProjVertex* p = m->proj;
     for (uint32_t t = 0; t < tris; t++, p += 3) {
         if (std::signbit(p[0].invZ) || std::signbit(p[1].invZ) || std::signbit(p[2].invZ))
             continue;  // a corner behind the camera: no near-plane clipping, the triangle is skipped
-        draw(&p[0], &p[1], &p[2]);
+        if (trisetup::front_facing(&p[0], &p[1], &p[2]))  // the rasteriser's own first test
+            draw(&p[0], &p[1], &p[2]);
     }
+}
+
+static void wire_edge(const ProjVertex* pa, const ProjVertex* pb, float depthOffset, uint8_t colour)
+{
+    if (std::signbit(pa->invZ) || std::signbit(pb->invZ))
+        return;
+    ProjVertex a = *pa, b = *pb;
+    // Pulled toward the viewer so the line beats its own faces (rounded up: in a pass).
+    a.invZ = fround_add(a.invZ, depthOffset);
+    b.invZ = fround_add(b.invZ, depthOffset);
+    r3d_drawLine(&a, &b, colour);
 }
 
 void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
 {
+    const ProjVertex* proj = m->proj;
+    if (m->numShared != 0) {  // the distinct edges; the ones left out would draw nothing
+        const uint16_t* e = m->wireEdges;
+        for (uint32_t k = 0; k < m->numWireEdges; k++)
+            wire_edge(&proj[e[2 * k]], &proj[e[2 * k + 1]], depthOffset, colour);
+        return;
+    }
     const uint32_t n = m->numWireIndices, nv = m->numVerts;
     for (uint32_t i = 0; i + 4 <= n; i += 4) {  // closed quads; a shared edge is drawn twice
         for (uint32_t k = 0; k < 4; k++) {
             const uint32_t ia = (uint32_t)m->wireIndices[i + k];
             const uint32_t ib = (uint32_t)m->wireIndices[i + ((k + 1) & 3)];
-            if (ia >= nv || ib >= nv)
-                continue;
-            ProjVertex a = m->proj[ia], b = m->proj[ib];
-            if (std::signbit(a.invZ) || std::signbit(b.invZ))
-                continue;
-            // Pulled toward the viewer so the line beats its own faces (rounded up: in a pass).
-            a.invZ = fround_add(a.invZ, depthOffset);
-            b.invZ = fround_add(b.invZ, depthOffset);
-            r3d_drawLine(&a, &b, colour);
+            if (ia < nv && ib < nv && ia != ib)  // from a vertex to itself: nothing to draw
+                wire_edge(&proj[ia], &proj[ib], depthOffset, colour);
         }
     }
 }
