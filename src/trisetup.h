@@ -80,24 +80,47 @@ constexpr int lanes(int n)
     return FROUND_SOFTWARE ? n : padded(n);
 }
 
-// The left and right edges during the walk, with the attributes along the left one.
+// The left and right edges during the walk, with the attributes along the left one. Those are
+// set up only once a row of the edge draws something (many small triangles draw no row at all):
+// at the edge's first row as always, then stepped to the row, so every value is the one an
+// eager walk would have.
 template <int N>
 struct Edges {
     float lx, ldx, rx, rdx;
     alignas(16) float lq[padded(N)];
     alignas(16) float ldq[padded(N)];
+    const Vert<N>* ls;  // the left edge runs from ls to le, first serving row lstart
+    const Vert<N>* le;
+    long lstart;
+    float ldy, lpre;
+    bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
 
     // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope.
     void setLeft(const Vert<N>& s, const Vert<N>& e, long startRow)
     {
-        const float dy = F.sub(e.y, s.y);
-        const float pre = F.sub((float)startRow, s.y);
-        ldx = F.div(F.sub(e.x, s.x), dy);
-        lx = F.add(s.x, F.mul(pre, ldx));
+        ldy = F.sub(e.y, s.y);
+        lpre = F.sub((float)startRow, s.y);
+        ldx = F.div(F.sub(e.x, s.x), ldy);
+        lx = F.add(s.x, F.mul(lpre, ldx));
+        ls = &s;
+        le = &e;
+        lstart = startRow;
+        lqReady = false;
+    }
+    void setLeftAttributes(long row)
+    {
         for (int k = 0; k < N; k++) {
-            ldq[k] = F.div(F.sub(e.q[k], s.q[k]), dy);
-            lq[k] = F.add(s.q[k], F.mul(pre, ldq[k]));
+            ldq[k] = F.div(F.sub(le->q[k], ls->q[k]), ldy);
+            lq[k] = F.add(ls->q[k], F.mul(lpre, ldq[k]));
         }
+        for (long r = lstart; r < row; r++)
+            stepAttributes();
+        lqReady = true;
+    }
+    void stepAttributes()
+    {
+        for (int k = 0; k < lanes(N); k++)
+            lq[k] = F.add(lq[k], ldq[k]);
     }
     void setRight(const Vert<N>& s, const Vert<N>& e, long startRow)
     {
@@ -116,7 +139,7 @@ inline bool front_facing(const ProjVertex* a, const ProjVertex* b, const ProjVer
 }
 
 // A front-facing triangle. load(const ProjVertex&, float q[N]) fetches the variant's attributes
-// (invZ first); grad(const float dqdx[N]) is called once per drawn triangle; row(offset, x1, x2,
+// (invZ first); grad(const float dqdx[N]) is called once per triangle that draws a row, before it; row(offset, x1, x2,
 // q[N]) once per row whose span covers a column on screen, with the attribute values at x1.
 template <int N, class Load, class Grad, class Row>
 inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c, Load load, Grad grad, Row row)
@@ -151,10 +174,9 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
+    // The gradients, once the first row draws something.
     alignas(16) float dqdx[padded(N)] = {};
-    for (int k = 0; k < N; k++)
-        dqdx[k] = F.div(F.sub(F.sub(p1.q[k], p0.q[k]), F.mul(t, F.sub(p2.q[k], p0.q[k]))), gradW);
-    grad(dqdx);
+    bool gradReady = false;
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
     // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
@@ -194,6 +216,14 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             setShort(p1, p2, r);
         const int32_t x1 = to_column(g.lx), x2 = to_column(g.rx);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
+            if (!gradReady) {
+                for (int k = 0; k < N; k++)
+                    dqdx[k] = F.div(F.sub(F.sub(p1.q[k], p0.q[k]), F.mul(t, F.sub(p2.q[k], p0.q[k]))), gradW);
+                grad(dqdx);
+                gradReady = true;
+            }
+            if (!g.lqReady)
+                g.setLeftAttributes(r);
             const float sub = F.sub((float)x1, g.lx);  // 0 <= sub < 1: from the edge to the column
             alignas(16) float q[padded(N)];
             for (int k = 0; k < lanes(N); k++)
@@ -202,8 +232,8 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
         }
         g.lx = F.add(g.lx, g.ldx);  // advanced as floats, so rows accumulate no fixed-point error
         g.rx = F.add(g.rx, g.rdx);
-        for (int k = 0; k < lanes(N); k++)
-            g.lq[k] = F.add(g.lq[k], g.ldq[k]);
+        if (g.lqReady)
+            g.stepAttributes();
     }
 }
 
