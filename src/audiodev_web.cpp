@@ -13,10 +13,10 @@
 
 #include <cstring>
 
-// About 190 ms queued: several long frames or a slow tab can pass without a gap. The position the
-// program sees does not depend on it (it comes from the audio clock); only a seek's delay would,
-// and a seek drops the queue.
-static const int QueueFrames = 8192;
+// About 370 ms queued: long frames, a busy machine or a slow tab pass without a gap. The position
+// the program sees does not depend on it (it comes from the audio clock); only a seek's delay
+// would, and a seek drops the queue.
+static const int QueueFrames = 16384;
 // The page fills in blocks of at most this many frames.
 static const int FillFrames = 4096;
 

@@ -17,8 +17,9 @@ static const int ChunkFrames = 128;
 // Wanted device buffer (23 ms): small enough that the heard-row estimate stays within a frame,
 // large enough that a busy machine does not starve the device.
 static const int DeviceFrames = 1024;
-// Ring of (sample, order, row) stamps; must cover more than the device's queued audio.
-static const int MarkerCount = 256;
+// Ring of (sample, order, row) stamps; must cover more than the device's queued audio (the
+// browser's queue is the longest: 16384 frames, and one fill of up to 4096 more).
+static const int MarkerCount = 512;
 static const uint16_t NoPosition = 0xFFFF;
 
 struct PositionMark {

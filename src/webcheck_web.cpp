@@ -53,7 +53,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE uint32_t webcheck_position(void)
 }
 
 // Start time in seconds of every row the module plays, in playing order: "order row seconds"
-// lines. Reads the module from the mounted datafile with a separate player instance.
+// lines. A separate player instance plays the module from the mounted datafile through once, at a
+// low rate and in steps of 5 ms, noting each new position (seeking to every row instead
+// would replay the song up to it each time).
 extern "C" EMSCRIPTEN_KEEPALIVE const char* webcheck_rowTimes(void)
 {
     static std::string s_text;
@@ -65,18 +67,25 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* webcheck_rowTimes(void)
                                                                   nullptr)
                              : nullptr;
     if (m) {
+        const int Rate = 8000, Step = 40;  // 5 ms steps: rows last about 120 ms
+        int16_t scratch[Step];
+        int64_t frames = 0;
+        int lastOrder = -1, lastRow = -1;
         char line[64];
-        const int orders = openmpt_module_get_num_orders(m);
-        for (int o = 0; o < orders; o++) {
-            const int pattern = openmpt_module_get_order_pattern(m, o);
-            const int rows = openmpt_module_get_pattern_num_rows(m, pattern);
-            for (int r = 0; r < rows; r++) {
-                const double t = openmpt_module_set_position_order_row(m, o, r);
-                if (openmpt_module_get_current_order(m) != o || openmpt_module_get_current_row(m) != r)
-                    continue;  // not played (a pattern break skips it)
-                std::snprintf(line, sizeof line, "%d %d %.6f\n", o, r, t);
+        openmpt_module_set_repeat_count(m, 0);
+        for (;;) {
+            // The position before a read is that of its first frame.
+            const int order = openmpt_module_get_current_order(m), row = openmpt_module_get_current_row(m);
+            const size_t got = openmpt_module_read_mono(m, Rate, Step, scratch);
+            if (got == 0)
+                break;
+            if (order != lastOrder || row != lastRow) {
+                std::snprintf(line, sizeof line, "%d %d %.6f\n", order, row, (double)frames / Rate);
                 s_text += line;
+                lastOrder = order;
+                lastRow = row;
             }
+            frames += (int64_t)got;
         }
         openmpt_module_destroy(m);
     }

@@ -10,16 +10,18 @@
 //                                             prints "live ..." figures of the polled position
 //                                             against the audio clock
 //
-// Environment: TIDEWATER_NPM (folder with node_modules/puppeteer-core), CHROMIUM (default
-// /usr/bin/chromium).
+// Environment: TIDEWATER_NPM (folder with node_modules/puppeteer-core; default build-web/npm),
+// CHROMIUM (default /usr/bin/chromium).
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import {createRequire} from "node:module";
+import url from "node:url";
 
 import {serve} from "../serve.mjs";
 
-const require = createRequire(path.join(process.env.TIDEWATER_NPM || ".", "node_modules", "x.js"));
+const npm = process.env.TIDEWATER_NPM || path.join(path.dirname(url.fileURLToPath(import.meta.url)), "../../build-web/npm");
+const require = createRequire(path.resolve(npm, "node_modules", "x.js"));
 const puppeteer = require("puppeteer-core");
 
 function fail(message) {
@@ -102,19 +104,24 @@ async function musicJob() {
 }
 
 // Every animation frame for SECONDS: the position the program polls and the frame being heard by
-// the audio clock (the context's output timestamp, with the music's first frame placed by the
-// worklet's first report). Then the row each heard frame falls in, from the player's row timing.
+// the audio clock (the context's output timestamp, with the music's frames placed by the worklet's
+// reports of what it played). Then the row each heard frame falls in, from the player's row timing.
 async function liveJob() {
     const seconds = Number(rest[0] || 30);
     return withPage("?autostart=1", async (page, errors) => {
         await page.waitForFunction(() => window.tidewater.reports.some((r) => r.playing), {timeout: 60000});
         const samples = await page.evaluate((seconds) => new Promise((resolve) => {
             const t = window.tidewater, M = t.module, ctx = M.audioContext;
-            const first = t.reports.find((r) => r.playing);
-            const frame0 = first.frame - first.pos;  // context frame at which music frame 0 played
             const out = [];
             const start = performance.now();
             const tick = () => {
+                // The context frame at which music frame 0 would have played, from the worklet's
+                // latest report of a played frame (a gap in the sound moves it on).
+                let last = null;
+                for (let i = t.reports.length - 1; i >= 0 && !last; i--)
+                    if (t.reports[i].playing)
+                        last = t.reports[i];
+                const frame0 = last.frame - last.pos;
                 const pos = M.ccall("webcheck_position", "number", [], []) >>> 0;
                 const ts = ctx.getOutputTimestamp();
                 const heard = ts.contextTime + Math.max(0, performance.now() - ts.performanceTime) / 1000;
@@ -138,7 +145,8 @@ async function liveJob() {
 
         // Rows in playing order with their start times; the index of a row is its rank.
         const rows = info.rows.trim().split("\n").map((l) => l.split(" ").map(Number));
-        const rank = new Map(rows.map(([o, r], i) => [(o << 16) | r, i]));
+        const rank = new Map();
+        rows.forEach(([o, r], i) => rank.has((o << 16) | r) || rank.set((o << 16) | r, i));  // the first time
         const rowAt = (frame) => {
             const t = frame / info.rate;
             let lo = 0, hi = rows.length - 1;
