@@ -5,6 +5,7 @@
 #include <cstring>
 
 
+#include "fround.h"
 #include "glint_interface.h"
 #include "image.h"
 #include "log.h"
@@ -318,7 +319,7 @@ int video_findPaletteDarkest(const uint8_t* palette)
 // Rounded in the current mode; the low 8 bits are the stored component.
 static inline uint8_t toComponent(float v)
 {
-    return (uint8_t)(lrintf(v) & 0xFF);
+    return (uint8_t)(fround_toInt(v) & 0xFF);
 }
 
 // Clamps [first, first + count) to the palette; false when nothing is left.
