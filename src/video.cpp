@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-
 #include "fround.h"
 #include "glint_interface.h"
 #include "image.h"
