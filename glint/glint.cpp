@@ -199,6 +199,36 @@ void Window::MapMouse(int clientX, int clientY)
     }
 }
 
+int TranslateKeyCodeName(const char* code)
+{
+    if (!strncmp(code, "Key", 3) && code[3] >= 'A' && code[3] <= 'Z' && !code[4])
+        return 0x41 + (code[3] - 'A');
+    if (!strncmp(code, "Digit", 5) && code[5] >= '0' && code[5] <= '9' && !code[6])
+        return 0x30 + (code[5] - '0');
+    if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
+        int n = code[1] - '0';
+        if (code[2] >= '0' && code[2] <= '9' && !code[3])
+            n = n * 10 + (code[2] - '0');
+        else if (code[2])
+            return 0;
+        return n >= 1 && n <= 12 ? 0x70 + n - 1 : 0;
+    }
+    static const struct {
+        const char* name;
+        int vk;
+    } Table[] = {
+        {"Escape", 0x1B},     {"Backspace", 0x08},    {"Tab", 0x09},         {"Enter", 0x0D},
+        {"Space", 0x20},      {"End", 0x23},          {"Home", 0x24},        {"ArrowLeft", 0x25},
+        {"ArrowUp", 0x26},    {"ArrowRight", 0x27},   {"ArrowDown", 0x28},   {"Delete", 0x2E},
+        {"ShiftLeft", 0xA0},  {"ShiftRight", 0xA1},   {"ControlLeft", 0xA2}, {"ControlRight", 0xA3},
+        {"AltLeft", 0xA4},    {"AltRight", 0xA5},     {"Equal", 0xBB},       {"Minus", 0xBD},
+    };
+    for (const auto& k : Table)
+        if (!strcmp(code, k.name))
+            return k.vk;
+    return 0;
+}
+
 bool Window::PlatformOpen(const char* title, int width, int height)
 {
     return m_headless ? HeadlessOpen(title, width, height) : DisplayOpen(title, width, height);

@@ -209,6 +209,9 @@ public:
 
 // SDL scancode to the one-byte virtual-key code the window stores; 0 for keys it does not know.
 int TranslateScancode(int scancode);
+// A browser's key code name (KeyboardEvent.code, layout-independent like a scan code: "KeyA",
+// "Equal", "ShiftLeft", ...) to the same virtual-key code; 0 for keys it does not know.
+int TranslateKeyCodeName(const char* code);
 // Feeds one SDL event (an SDL_Event*) to the window as the pump would; returns false for a quit.
 bool HandleSdlEvent(Window* window, const void* event);
 

@@ -16,39 +16,6 @@
 
 namespace Glint {
 
-// Key code names of the browser (KeyboardEvent.code, layout-independent like scan codes) to the
-// one-byte virtual-key codes the window stores; 0 for keys it does not know.
-static int translateCode(const char* code)
-{
-    if (!strncmp(code, "Key", 3) && code[3] >= 'A' && code[3] <= 'Z' && !code[4])
-        return 0x41 + (code[3] - 'A');
-    if (!strncmp(code, "Digit", 5) && code[5] >= '0' && code[5] <= '9' && !code[6])
-        return 0x30 + (code[5] - '0');
-    if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
-        int n = code[1] - '0';
-        if (code[2] >= '0' && code[2] <= '9' && !code[3])
-            n = n * 10 + (code[2] - '0');
-        else if (code[2])
-            return 0;
-        return n >= 1 && n <= 12 ? 0x70 + n - 1 : 0;
-    }
-    static const struct {
-        const char* name;
-        int vk;
-    } Table[] = {
-        {"Escape", 0x1B},     {"Backspace", 0x08},    {"Tab", 0x09},         {"Enter", 0x0D},
-        {"Space", 0x20},      {"End", 0x23},          {"Home", 0x24},        {"ArrowLeft", 0x25},
-        {"ArrowUp", 0x26},    {"ArrowRight", 0x27},   {"ArrowDown", 0x28},   {"Delete", 0x2E},
-        {"ShiftLeft", 0xA0},  {"ShiftRight", 0xA1},   {"ControlLeft", 0xA2}, {"ControlRight", 0xA3},
-        {"AltLeft", 0xA4},    {"AltRight", 0xA5},     {"Equal", 0xBB},       {"Minus", 0xBD},
-        {"NumpadAdd", 0xBB},  {"NumpadSubtract", 0xBD},
-    };
-    for (const auto& k : Table)
-        if (!strcmp(code, k.name))
-            return k.vk;
-    return 0;
-}
-
 static Window* s_owner;  // the window the browser's events go to (one per program)
 static uint8_t* s_rgba;  // the surface as the canvas wants it: R, G, B, A bytes
 
@@ -56,7 +23,7 @@ static EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*)
 {
     if (!s_owner)
         return EM_FALSE;
-    int vk = translateCode(e->code);
+    int vk = TranslateKeyCodeName(e->code);
     if (vk)
         s_owner->SetKeyDown(vk, type == EMSCRIPTEN_EVENT_KEYDOWN);
     // Typed characters: one printable ASCII character per key press (key names are longer).
@@ -86,6 +53,17 @@ static EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*)
             s_owner->SetMouseButtonDown(MouseButton_Right, down);
     }
     return EM_FALSE;
+}
+
+// Starts (or stops) taking the browser's keyboard and mouse events.
+static void listen(bool on)
+{
+    const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+    emscripten_set_keydown_callback(target, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_keyup_callback(target, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, on ? onMouse : nullptr);
 }
 
 // clang-format off
@@ -126,12 +104,7 @@ bool Window::DisplayOpen(const char* title, int width, int height)
         return false;
     s_rgba = new uint8_t[(size_t)width * (size_t)height * 4];
     s_owner = this;
-    const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
-    emscripten_set_keydown_callback(target, nullptr, EM_TRUE, onKey);
-    emscripten_set_keyup_callback(target, nullptr, EM_TRUE, onKey);
-    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, onMouse);
-    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, onMouse);
-    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, onMouse);
+    listen(true);
     emscripten_set_window_title(title);
     return true;
 }
@@ -158,12 +131,7 @@ bool Window::DisplayUpdate()
 
 void Window::DisplayClose()
 {
-    const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
-    emscripten_set_keydown_callback(target, nullptr, EM_TRUE, nullptr);
-    emscripten_set_keyup_callback(target, nullptr, EM_TRUE, nullptr);
-    emscripten_set_mousemove_callback("#canvas", nullptr, EM_TRUE, nullptr);
-    emscripten_set_mousedown_callback("#canvas", nullptr, EM_TRUE, nullptr);
-    emscripten_set_mouseup_callback("#canvas", nullptr, EM_TRUE, nullptr);
+    listen(false);
     s_owner = nullptr;
     delete[] s_rgba;
     s_rgba = nullptr;
