@@ -10,9 +10,9 @@
 //
 //   A float sum, difference or product is computed in double, where it is exact or, for a sum
 //   of far apart magnitudes, where the sign of the error is that of the smaller operand; a float
-//   quotient is computed in double, where it is either
-//   exact or not within half a double unit of any float or float midpoint (a quotient of two
-//   24-bit numbers cannot be that close to a 25-bit number without equalling it). The double d
+//   quotient is computed in double, where it is either exact or not within half a double unit
+//   of any float or float midpoint (a quotient of two 24-bit numbers cannot be that close to a
+//   25-bit number without equalling it). The double d
 //   is then rounded to the nearest float f, and f is moved one float up or down when it lies on
 //   the wrong side of the exact result: below it for rounding up, beyond it for truncation.
 //
@@ -40,26 +40,6 @@ enum FroundMode : uint8_t { FroundMode_Nearest, FroundMode_Up, FroundMode_Toward
 extern FroundMode g_fround_mode;
 
 // ---- the software path ---------------------------------------------------------------------------
-
-// Next float toward +infinity / -infinity (infinities and NaN stay; zeros step to a subnormal).
-FROUND_INLINE float fround_nextUp(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    if ((u & 0x7FFFFFFFu) > 0x7F800000u || u == 0x7F800000u)
-        return f;  // NaN, +infinity
-    if ((u & 0x7FFFFFFFu) == 0)
-        u = 1;  // +0, -0 -> smallest positive subnormal
-    else
-        u += (u >> 31) ? -1u : 1u;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
-
-FROUND_INLINE float fround_nextDown(float f)
-{
-    return -fround_nextUp(-f);
-}
 
 // One float up (down) from a float that lies below (above) an exact finite result: never NaN or
 // +infinity (-infinity), so only zeros need care.
@@ -149,16 +129,16 @@ FROUND_INLINE float fround_softDiv(float a, float b, FroundMode mode)
 }
 
 // A long double narrowed to float in the mode (the math tables' stored values).
-FROUND_INLINE float fround_softNarrowLong(long double x, FroundMode mode)
+inline float fround_softNarrowLong(long double x, FroundMode mode)
 {
     float f = (float)x;
     if (mode == FroundMode_Nearest || f != f)
         return f;
     if (mode == FroundMode_Up || x < 0.0L) {
         if ((long double)f < x)
-            f = fround_nextUp(f);
+            f = fround_stepUp(f);
     } else if ((long double)f > x) {
-        f = fround_nextDown(f);
+        f = fround_stepDown(f);
     }
     return f;
 }
