@@ -18,6 +18,9 @@ add_compile_options(-mnontrapping-fptoint)
 # clang asks for braces around the scenes' Trigger initialisers, which gcc takes as they are.
 add_compile_options(-Wno-missing-braces)
 
+# Debian's emscripten finds its JavaScript tools (used when linking) only through NODE_PATH.
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+
 # libopenmpt, built from Debian's source with em++ into this tree (once; scripts/web-libopenmpt).
 set(OPENMPT_DIR ${CMAKE_BINARY_DIR}/libopenmpt)
 set(OPENMPT_LIB ${OPENMPT_DIR}/install/lib/libopenmpt.a)
