@@ -139,7 +139,10 @@ async function liveJob() {
             return {rows: t.module.ccall("webcheck_rowTimes", "string", [], []), late: last.late,
                     rate: t.module.audioContext.sampleRate};
         });
-        await page.keyboard.press("Escape");
+        // Held for a few frames, as a hand would: the program looks for keys once per frame.
+        await page.keyboard.down("Escape");
+        await new Promise((resolve) => setTimeout(resolve, 150));
+        await page.keyboard.up("Escape");
         const rc = await page.evaluate(() => window.tidewater.ended);
         const banner = await page.evaluate(() => window.tidewater.stdout.length);
 
