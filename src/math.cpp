@@ -48,11 +48,13 @@ void vec3_cross(const vec3* a, const vec3* b, vec3* out)
     out->z = z;
 }
 
+// Rounded in the current mode: scenes normalise while loading, in truncation.
 void vec3_normalise(vec3* v)
 {
-    float length = 1.0f / math_rsqrt(v->x * v->x + v->y * v->y + v->z * v->z);
-    float k = 1.0f / length;
-    v->x *= k;
-    v->y *= k;
-    v->z *= k;
+    const float sum = fround_add(fround_add(fround_mul(v->x, v->x), fround_mul(v->y, v->y)), fround_mul(v->z, v->z));
+    float length = fround_div(1.0f, math_rsqrt(sum));
+    float k = fround_div(1.0f, length);
+    v->x = fround_mul(v->x, k);
+    v->y = fround_mul(v->y, k);
+    v->z = fround_mul(v->z, k);
 }

@@ -134,6 +134,23 @@ struct Edges {
 // cost: the variants make it before anything else.
 inline bool front_facing(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
 {
+    if (FROUND_SOFTWARE) {
+        // Where each rounding is software, most triangles are decided without it: the rounded
+        // area below is within 2^-20 of the sum of its products' magnitudes from the exact one
+        // (products of 2^-100 and more: float keeps their relative precision), so an area clear
+        // of that margin (computed in double, far more closely) has its sign. NaN and infinite
+        // corners fall through.
+        const double p = ((double)b->y - a->y) * ((double)c->x - a->x);
+        const double q = ((double)b->x - a->x) * ((double)c->y - a->y);
+        const double size = std::fabs(p) + std::fabs(q);
+        if (size >= 0x1p-100) {
+            const double margin = size * 0x1p-20;
+            if (p - q > margin)
+                return false;
+            if (p - q < -margin)
+                return true;
+        }
+    }
     const float area = F.sub(F.mul(F.sub(b->y, a->y), F.sub(c->x, a->x)), F.mul(F.sub(b->x, a->x), F.sub(c->y, a->y)));
     return std::signbit(area);
 }
@@ -224,7 +241,10 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             }
             if (!g.lqReady)
                 g.setLeftAttributes(r);
-            const float sub = F.sub((float)x1, g.lx);  // 0 <= sub < 1: from the edge to the column
+            // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
+            // before, the column and the edge are within a factor of two and the difference is
+            // exact (Sterbenz): no rounding to do.
+            const float sub = g.lx >= 0.5f || g.lx <= -2.0f ? (float)x1 - g.lx : F.sub((float)x1, g.lx);
             alignas(16) float q[padded(N)];
             for (int k = 0; k < lanes(N); k++)
                 q[k] = F.add(g.lq[k], F.mul(sub, dqdx[k]));
