@@ -12,6 +12,20 @@ void mat_setIdentity(mat* m)
             m->m[r][c] = (r == c) ? 1.0f : 0.0f;
 }
 
+// Sine and cosine through double, correctly rounded to float in practice on every C library (a
+// double result within a unit of a float midpoint is the only way two libraries could disagree),
+// so the browser build's matrices are the native build's bit for bit; float sinf/cosf differ
+// between libraries in the last bit for some angles.
+static inline float mat_sin(float a)
+{
+    return (float)sin((double)a);
+}
+
+static inline float mat_cos(float a)
+{
+    return (float)cos((double)a);
+}
+
 void mat_copy(mat* dst, const mat* src)
 {
     memcpy(dst, src, sizeof(mat));
@@ -20,7 +34,7 @@ void mat_copy(mat* dst, const mat* src)
 void mat_setRotateX(mat* m, float degrees)
 {
     float a = degrees * DegToRad;
-    float c = cosf(a), s = sinf(a);
+    float c = mat_cos(a), s = mat_sin(a);
     mat_setIdentity(m);
     m->m[1][1] = c;
     m->m[1][2] = -s;
@@ -31,7 +45,7 @@ void mat_setRotateX(mat* m, float degrees)
 void mat_setRotateY(mat* m, float degrees)
 {
     float a = degrees * DegToRad;
-    float c = cosf(a), s = sinf(a);
+    float c = mat_cos(a), s = mat_sin(a);
     mat_setIdentity(m);
     m->m[0][0] = c;
     m->m[0][2] = -s;
@@ -42,7 +56,7 @@ void mat_setRotateY(mat* m, float degrees)
 void mat_setRotateZ(mat* m, float degrees)
 {
     float a = degrees * DegToRad;
-    float c = cosf(a), s = sinf(a);
+    float c = mat_cos(a), s = mat_sin(a);
     mat_setIdentity(m);
     m->m[0][0] = c;
     m->m[0][1] = -s;
@@ -53,9 +67,9 @@ void mat_setRotateZ(mat* m, float degrees)
 void mat_set(mat* m, vec3 rotation, vec3 position)
 {
     float ax = rotation.x * DegToRad, ay = rotation.y * DegToRad, az = rotation.z * DegToRad;
-    float cx = cosf(ax), sx = sinf(ax);
-    float cy = cosf(ay), sy = sinf(ay);
-    float cz = cosf(az), sz = sinf(az);
+    float cx = mat_cos(ax), sx = mat_sin(ax);
+    float cy = mat_cos(ay), sy = mat_sin(ay);
+    float cz = mat_cos(az), sz = mat_sin(az);
     m->m[0][0] = cy * cz;
     m->m[0][1] = -sz * cy;
     m->m[0][2] = -sy;

@@ -29,12 +29,12 @@ struct Print {
 
 // clang-format off
 const Print s_prints[] = {
-    {"Wire",       0x0d54df3d426c2909ull},
-    {"Spike",      0x614621beeebe9815ull},
-    {"Knot",       0x88e7e7091ae63626ull},
-    {"Skull",      0x7059003ec371df9full},
-    {"Tendril",    0x1e0fc0c3811fba62ull},
-    {"FinalTorus", 0xe6d0a229724aeaa1ull},
+    {"Wire",       0xc845ca394eab1401ull},
+    {"Spike",      0xcaed58ad288f0b05ull},
+    {"Knot",       0x7755553628feed60ull},
+    {"Skull",      0xe55517add096b8d3ull},
+    {"Tendril",    0x67e7b5a4e9d9ab86ull},
+    {"FinalTorus", 0x31a6b98b19e1dc4dull},
     {"end",        0xb7b725b914373325ull},
     {"audio",      0xcd6e03b4d23ad8b1ull},
 };
@@ -45,10 +45,11 @@ struct Line {
     uint64_t hash;
 };
 
-// The fingerprint lines of the program's output, by name, in order of appearance.
-std::vector<std::pair<std::string, Line>> runShow(std::string* log)
+// The fingerprint lines of the program's output, by name, in order of appearance. `run` starts
+// the program (native, or the web build through its driver) with the arguments that follow.
+std::vector<std::pair<std::string, Line>> runShow(std::string* log, const std::string& run)
 {
-    const std::string cmd = std::string("\"") + TIDEWATER_EXE + "\" --fingerprint --fps 15 2>&1";
+    const std::string cmd = run + " --fingerprint --fps 15 2>&1";
     std::vector<std::pair<std::string, Line>> lines;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)
@@ -70,13 +71,9 @@ std::vector<std::pair<std::string, Line>> runShow(std::string* log)
     return status == 0 ? lines : std::vector<std::pair<std::string, Line>>{};
 }
 
-}  // namespace
-
-TEST(Fingerprint, WholeShowIsUnchanged)
+// Compares the lines with the table (or prints them as a new table).
+void checkShow(const std::vector<std::pair<std::string, Line>>& lines, const char* build)
 {
-    std::string log;
-    const auto lines = runShow(&log);
-    ASSERT_FALSE(lines.empty()) << log;
     if (std::getenv("TIDEWATER_FINGERPRINT_PRINT")) {
         for (const auto& [name, l] : lines)
             std::printf("    {%-13s 0x%016llxull},  // %lld frames\n", ("\"" + name + "\",").c_str(),
@@ -92,11 +89,35 @@ TEST(Fingerprint, WholeShowIsUnchanged)
             ADD_FAILURE() << name << " is not in the table (a new scene? regenerate it)";
             continue;
         }
-        EXPECT_EQ(l.hash, it->second) << name << " (" << l.frames << " frames) changed";
+        EXPECT_EQ(l.hash, it->second) << name << " (" << l.frames << " frames) changed in the " << build;
         expected.erase(it);
     }
     for (const auto& [name, hash] : expected)
-        ADD_FAILURE() << name << " presented no frame (the show no longer reaches it)";
+        ADD_FAILURE() << name << " presented no frame in the " << build << " (the show no longer reaches it)";
+}
+
+}  // namespace
+
+TEST(Fingerprint, WholeShowIsUnchanged)
+{
+    std::string log;
+    const auto lines = runShow(&log, std::string("\"") + TIDEWATER_EXE + "\"");
+    ASSERT_FALSE(lines.empty()) << log;
+    checkShow(lines, "native build");
+}
+
+// The same show in the web build, in headless Chromium (./test --web sets TIDEWATER_WEB_SITE):
+// every frame and every sample as the native program's.
+TEST(Fingerprint, WebBuildShowIsTheSame)
+{
+    const char* site = std::getenv("TIDEWATER_WEB_SITE");
+    if (!site)
+        GTEST_SKIP() << "the web build is checked by ./test --web";
+    std::string log;
+    const auto lines = runShow(&log, std::string("node \"") + TIDEWATER_SOURCE_DIR + "/web/test/driver.mjs\" run \"" +
+                                         site + "\" \"" + TIDEWATER_BINARY_DIR + "/web-fingerprint\"");
+    ASSERT_FALSE(lines.empty()) << log;
+    checkShow(lines, "web build");
 }
 
 TEST(Fingerprint, HashesFollowTheSceneAndTheOrder)
