@@ -200,51 +200,42 @@ void r3d_render(const Model* m)
     }
 }
 
-static void wire_edge(const ProjVertex* pa, const ProjVertex* pb, float depthOffset, uint8_t colour)
-{
-    if (std::signbit(pa->invZ) || std::signbit(pb->invZ))
-        return;
-    ProjVertex a = *pa, b = *pb;
-    a.invZ += depthOffset;  // pulled toward the viewer so the line beats its own faces
-    b.invZ += depthOffset;
-    r3d_drawLine(&a, &b, colour);
-}
+// A line's end in integers: its position converted in the current rounding mode (upward in a
+// pass) and its depth word, the low 32 bits of integer(invZ * 65536), converted through 64 bits,
+// plus r3d_zadd. Ends beyond 2^24 pixels (or not numbers) are not drawable: the 8.8 steps would
+// overflow. Wireframes keep one per wire vertex in the model's scratch (16 bytes each).
+struct LineEnd {
+    int32_t x, y;
+    uint32_t z;
+    int32_t drawable;
+};
 
-void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
+static inline LineEnd line_end(float x, float y, float invZ, uint32_t zadd)
 {
-    const ProjVertex* proj = m->proj;
-    if (m->numShared != 0) {  // the distinct edges; the ones left out would draw nothing
-        const uint16_t* e = m->wireEdges;
-        for (uint32_t k = 0; k < m->numWireEdges; k++)
-            wire_edge(&proj[e[2 * k]], &proj[e[2 * k + 1]], depthOffset, colour);
-        return;
-    }
-    const uint32_t n = m->numWireIndices, nv = m->numVerts;
-    for (uint32_t i = 0; i + 4 <= n; i += 4) {  // closed quads; a shared edge is drawn twice
-        for (uint32_t k = 0; k < 4; k++) {
-            const uint32_t ia = (uint32_t)m->wireIndices[i + k];
-            const uint32_t ib = (uint32_t)m->wireIndices[i + ((k + 1) & 3)];
-            if (ia < nv && ib < nv && ia != ib)  // from a vertex to itself: nothing to draw
-                wire_edge(&proj[ia], &proj[ib], depthOffset, colour);
-        }
-    }
-}
-
-// Low 32 bits of integer(invZ * 65536), converted through 64 bits in the current mode.
-static uint32_t line_depth(float invZ)
-{
-    return (uint32_t)(uint64_t)lrintf(invZ * 65536.0f);
-}
-
-void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
-{
-    // Endpoints beyond 2^24 pixels (or not numbers) are dropped: the 8.8 steps would overflow.
     const float lim = 16777216.0f;
-    if (!(std::fabs(a->x) <= lim && std::fabs(a->y) <= lim && std::fabs(b->x) <= lim && std::fabs(b->y) <= lim))
-        return;
-    const int64_t x0 = lrintf(a->x), y0 = lrintf(a->y), x1 = lrintf(b->x), y1 = lrintf(b->y);
-    const uint32_t z0 = line_depth(a->invZ) + r3d_zadd;
-    const uint32_t z1 = line_depth(b->invZ) + r3d_zadd;
+    LineEnd e = {0, 0, 0, std::fabs(x) <= lim && std::fabs(y) <= lim};
+    if (e.drawable) {
+        e.x = (int32_t)lrintf(x);
+        e.y = (int32_t)lrintf(y);
+        e.z = (uint32_t)(uint64_t)lrintf(invZ * 65536.0f) + zadd;
+    }
+    return e;
+}
+
+// A wireframe's end: not drawn behind the camera, and pulled toward the viewer by the depth
+// offset so that the line beats the faces it lies on.
+static inline LineEnd wire_end(const ProjVertex& p, float depthOffset, uint32_t zadd)
+{
+    if (std::signbit(p.invZ))
+        return LineEnd{0, 0, 0, 0};
+    return line_end(p.x, p.y, p.invZ + depthOffset, zadd);
+}
+
+// The DDA from a to b, b itself not plotted.
+static inline void line_draw(const LineEnd& a, const LineEnd& b, uint8_t colour, uint8_t* buffer, uint32_t* zbuffer)
+{
+    const int64_t x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
+    const uint32_t z0 = a.z, z1 = b.z;
     const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1;
     const int64_t ady = y1 > y0 ? y1 - y0 : y0 - y1;
     const int64_t n = adx > ady ? adx : ady;
@@ -257,15 +248,57 @@ void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
     int64_t X = x0 * 256, Y = y0 * 256;
     uint32_t Z = z0;
     for (int64_t i = 0; i < n; i++) {
-        if (X < 0 || X > 319 * 256 || Y < 0 || Y > 199 * 256)
-            return;  // a line stops at its first point off screen
+        if ((uint64_t)X > 319 * 256 || (uint64_t)Y > 199 * 256)
+            return;  // a line stops at its first point off screen (negative ones included)
         const int64_t p = (Y >> 8) * R3dWidth + (X >> 8);
-        if (Z > r3d_zbuffer[p]) {
-            r3d_zbuffer[p] = Z;
-            r3d_buffer[p] = colour;
+        if (Z > zbuffer[p]) {
+            zbuffer[p] = Z;
+            buffer[p] = colour;
         }
         X += sx;
         Y += sy;
         Z += sz;
     }
+}
+
+void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
+{
+    const ProjVertex* proj = m->proj;
+    const uint32_t zadd = r3d_zadd;
+    uint8_t* const buffer = r3d_buffer;
+    uint32_t* const zbuffer = r3d_zbuffer;
+    if (m->numShared != 0) {
+        // Each wire vertex converted once, then the distinct edges (the ones left out would
+        // draw nothing).
+        LineEnd* ends = (LineEnd*)m->wireScratch;
+        for (uint32_t v = 0; v < m->numWireVerts; v++)
+            ends[v] = wire_end(proj[m->wireVerts[v]], depthOffset, zadd);
+        const uint16_t* e = m->wireEdges;
+        for (uint32_t k = 0; k < m->numWireEdges; k++) {
+            const LineEnd& a = ends[e[2 * k]];
+            const LineEnd& b = ends[e[2 * k + 1]];
+            if (a.drawable && b.drawable)
+                line_draw(a, b, colour, buffer, zbuffer);
+        }
+        return;
+    }
+    const uint32_t n = m->numWireIndices, nv = m->numVerts;
+    for (uint32_t i = 0; i + 4 <= n; i += 4) {  // closed quads; a shared edge is drawn twice
+        for (uint32_t k = 0; k < 4; k++) {
+            const uint32_t ia = (uint32_t)m->wireIndices[i + k];
+            const uint32_t ib = (uint32_t)m->wireIndices[i + ((k + 1) & 3)];
+            if (ia >= nv || ib >= nv || ia == ib)  // from a vertex to itself: nothing to draw
+                continue;
+            const LineEnd a = wire_end(proj[ia], depthOffset, zadd), b = wire_end(proj[ib], depthOffset, zadd);
+            if (a.drawable && b.drawable)
+                line_draw(a, b, colour, buffer, zbuffer);
+        }
+    }
+}
+
+void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
+{
+    const LineEnd ea = line_end(a->x, a->y, a->invZ, r3d_zadd), eb = line_end(b->x, b->y, b->invZ, r3d_zadd);
+    if (ea.drawable && eb.drawable)
+        line_draw(ea, eb, colour, r3d_buffer, r3d_zbuffer);
 }

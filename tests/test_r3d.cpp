@@ -199,10 +199,12 @@ TEST_F(R3d, WireframeDrawsEachDirectedEdgeOnce)
     model_shareVertices(&m);
     EXPECT_EQ(m.numShared, 5);  // 0, 1, 2, 3 and 7
     EXPECT_EQ(m.numCopies, 3);
-    const uint16_t expected[] = {0, 1, 1, 2, 2, 3, 3, 0, 6, 7, 7, 4, 5, 0};
+    // Edges join wire vertices, each the first vertex of its group: 6 -> 7 is drawn as 2 -> 7.
+    const uint16_t expected[] = {0, 1, 1, 2, 2, 3, 3, 0, 2, 7, 7, 0, 1, 0};
     ASSERT_EQ(m.numWireEdges, std::size(expected) / 2);
+    EXPECT_EQ(m.numWireVerts, 5);
     for (size_t k = 0; k < std::size(expected); k++)
-        EXPECT_EQ(m.wireEdges[k], expected[k]) << k;
+        EXPECT_EQ(m.wireVerts[m.wireEdges[k]], expected[k]) << k;
     model_destroy(&m);
 }
 
