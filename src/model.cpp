@@ -35,6 +35,7 @@ void model_create(Model* m)
     m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = 0;
     m->shareList = m->wireEdges = m->wireVerts = nullptr;
     m->wireScratch = nullptr;
+    m->shareComponents = nullptr;
 }
 
 // Position and normal, the inputs of the projection, as bits: -0.0 and +0.0 differ here, as they
@@ -114,18 +115,27 @@ void model_shareVertices(Model* m)
                 if (!slot[v])
                     slot[v] = (uint16_t)++wireVerts;
 
-    // One block: share list, wire edges and wire vertices (16-bit words), then the scratch.
+    // One block: share list, wire edges and wire vertices (16-bit words), then the components
+    // and the wireframe's scratch.
     const size_t words = shared + 2 * (nv - shared) + 2 * edges + wireVerts;
-    const size_t scratchAt = (words * sizeof(uint16_t) + 15) & ~(size_t)15;
+    const size_t componentsAt = (words * sizeof(uint16_t) + 15) & ~(size_t)15;
+    const size_t scratchAt = componentsAt + 12 * shared * sizeof(float);
     uint8_t* block = (uint8_t*)mem_malloc(scratchAt + wireVerts * 16);
     m->shareList = (uint16_t*)block;
     m->wireEdges = m->shareList + shared + 2 * (nv - shared);
     m->wireVerts = m->wireEdges + 2 * edges;
+    m->shareComponents = (float*)(block + componentsAt);
     m->wireScratch = block + scratchAt;
     uint16_t* out = m->shareList;
+    float* c = m->shareComponents;
     for (uint32_t i = 0; i < nv; i++)
-        if (source[i] == i)
+        if (source[i] == i) {
+            const ModelVertex& v = m->verts[i];
+            const uint32_t k = (uint32_t)(out - m->shareList);
+            c[k] = v.pos.x, c[shared + k] = v.pos.y, c[2 * shared + k] = v.pos.z;
+            c[3 * shared + k] = v.normal.x, c[4 * shared + k] = v.normal.y, c[5 * shared + k] = v.normal.z;
             *out++ = (uint16_t)i;
+        }
     for (uint32_t i = 0; i < nv; i++)
         if (source[i] != i) {
             *out++ = (uint16_t)i;
@@ -157,6 +167,7 @@ void model_unshareVertices(Model* m)
     m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = 0;
     m->shareList = m->wireEdges = m->wireVerts = nullptr;
     m->wireScratch = nullptr;
+    m->shareComponents = nullptr;
 }
 
 void model_destroy(Model* m)

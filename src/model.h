@@ -49,6 +49,8 @@ struct Model {
     uint16_t* wireEdges;      // (from, to) pairs of wire vertices: the distinct directed edges
     uint16_t* wireVerts;      // wire vertex -> vertex index (the first of its group)
     void* wireScratch;        // 16 bytes per wire vertex: the renderer's line ends of a frame
+    float* shareComponents;   // 12 arrays of numShared floats: the projected vertices' position and
+                              // normal components, then the projection's results of a frame
 };
 
 enum { ModelHasExtra = 1 };

@@ -79,6 +79,31 @@ static void project_vertex(const ModelVertex& vertex, ProjVertex& out, const flo
         out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
 }
 
+// project_vertex for n vertices whose components lie in arrays of their own, so that it runs as
+// vector operations: the same operations in the same order, four vertices at a time. A vertex
+// behind the camera gets only its mark in invZ.
+static void project_components(uint32_t n, const float (*M)[4], float fov, const float* __restrict px,
+                               const float* __restrict py, const float* __restrict pz, const float* __restrict nx,
+                               const float* __restrict ny, const float* __restrict nz, float* __restrict outX,
+                               float* __restrict outY, float* __restrict outInvZ, float* __restrict outEnvU,
+                               float* __restrict outEnvV, float* __restrict outNz)
+{
+    const float m00 = M[0][0], m01 = M[0][1], m02 = M[0][2], m10 = M[1][0], m11 = M[1][1], m12 = M[1][2];
+    const float m20 = M[2][0], m21 = M[2][1], m22 = M[2][2], m30 = M[3][0], m31 = M[3][1], m32 = M[3][2];
+    for (uint32_t k = 0; k < n; k++) {
+        const float z = px[k] * m02 + py[k] * m12 + pz[k] * m22 + m32;
+        const float iz = 1.0f / z;
+        const float x = px[k] * m00 + py[k] * m10 + pz[k] * m20 + m30;
+        const float y = px[k] * m01 + py[k] * m11 + pz[k] * m21 + m31;
+        outX[k] = 160.0f + x * fov * iz;
+        outY[k] = 100.0f - y * fov * iz;
+        outInvZ[k] = std::signbit(z) ? -0.0f : iz;
+        outEnvU[k] = 0.5f + 0.5f * (nx[k] * m00 + ny[k] * m10 + nz[k] * m20);
+        outEnvV[k] = 0.5f + 0.5f * (nx[k] * m01 + ny[k] * m11 + nz[k] * m21);
+        outNz[k] = nx[k] * m02 + ny[k] * m12 + nz[k] * m22;
+    }
+}
+
 // A shared model projects the first vertex of each group of equal ones and copies the result to
 // the others: the same inputs give the same results, and the records of a group are equal from
 // their creation on (model_create zeroes them), so a copy is exactly what projecting would have
@@ -95,10 +120,26 @@ static void project(Model* m, const mat* matrix)
             project_vertex<WithNormal>(verts[i], proj[i], M, fov);
         return;
     }
+    const uint32_t ns = m->numShared;
+    const float* in = m->shareComponents;  // x, y, z of the positions and the normals, then the results
+    const float* out = in + 6 * ns;
+    float* results = m->shareComponents + 6 * ns;
+    project_components(ns, M, fov, in, in + ns, in + 2 * ns, in + 3 * ns, in + 4 * ns, in + 5 * ns, results,
+                       results + ns, results + 2 * ns, results + 3 * ns, results + 4 * ns, results + 5 * ns);
     const uint16_t* list = m->shareList;
-    for (uint32_t k = 0; k < m->numShared; k++)
-        project_vertex<WithNormal>(verts[list[k]], proj[list[k]], M, fov);
-    const uint16_t* copies = list + m->numShared;
+    for (uint32_t k = 0; k < ns; k++) {
+        ProjVertex& to = proj[list[k]];
+        to.invZ = out[2 * ns + k];
+        if (std::signbit(to.invZ))
+            continue;  // x, y, env keep their old values
+        to.x = out[k];
+        to.y = out[ns + k];
+        to.envU = out[3 * ns + k];
+        to.envV = out[4 * ns + k];
+        if (WithNormal)
+            to.nz = out[5 * ns + k];
+    }
+    const uint16_t* copies = list + ns;
     for (uint32_t k = 0; k < m->numCopies; k++) {
         const ProjVertex& from = proj[copies[2 * k + 1]];
         ProjVertex& to = proj[copies[2 * k]];
