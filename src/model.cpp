@@ -32,7 +32,7 @@ void model_create(Model* m)
     m->wireIndices = nw ? (int32_t*)tail : nullptr;
     tail += nw * sizeof(int32_t);
     m->vertexExtra = extra ? (uint32_t*)tail : nullptr;
-    m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = 0;
+    m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = m->numWirePairs = 0;
     m->shareList = m->wireEdges = m->wireVerts = nullptr;
     m->wireScratch = nullptr;
     m->shareComponents = nullptr;
@@ -56,6 +56,41 @@ static ShareKey share_key(const ModelVertex& v)
 static uint32_t wire_next(const Model* m, uint32_t e)
 {
     return (uint32_t)m->wireIndices[(e & ~3u) | ((e + 1) & 3u)];
+}
+
+// Reorders edges (from, to pairs) so that the edges whose reverse is also there come first, each
+// followed by its reverse, keeping their first-seen order otherwise; returns the count of pairs.
+static uint32_t pair_wire_edges(uint16_t* edges, uint32_t count)
+{
+    uint64_t* keys = (uint64_t*)mem_malloc((count ? count : 1) * sizeof(uint64_t));
+    uint16_t* copy = (uint16_t*)mem_malloc((count ? count : 1) * 2 * sizeof(uint16_t));
+    uint8_t* placed = (uint8_t*)mem_malloc(count ? count : 1);
+    memcpy(copy, edges, count * 2 * sizeof(uint16_t));
+    memset(placed, 0, count ? count : 1);
+    for (uint32_t k = 0; k < count; k++)
+        keys[k] = ((uint64_t)copy[2 * k] << 48) | ((uint64_t)copy[2 * k + 1] << 32) | k;
+    std::sort(keys, keys + count);
+    uint32_t pairs = 0, out = 0;
+    for (uint32_t k = 0; k < count; k++) {
+        if (placed[k])
+            continue;
+        const uint64_t reverse = ((uint64_t)copy[2 * k + 1] << 48) | ((uint64_t)copy[2 * k] << 32);
+        const uint64_t* at = std::lower_bound(keys, keys + count, reverse);
+        if (at == keys + count || (*at >> 32) != (reverse >> 32) || placed[(uint32_t)*at])
+            continue;
+        const uint32_t r = (uint32_t)*at;
+        placed[k] = placed[r] = 1;
+        edges[out++] = copy[2 * k], edges[out++] = copy[2 * k + 1];
+        edges[out++] = copy[2 * r], edges[out++] = copy[2 * r + 1];
+        pairs++;
+    }
+    for (uint32_t k = 0; k < count; k++)
+        if (!placed[k])
+            edges[out++] = copy[2 * k], edges[out++] = copy[2 * k + 1];
+    mem_free(placed);
+    mem_free(copy);
+    mem_free(keys);
+    return pairs;
 }
 
 void model_shareVertices(Model* m)
@@ -149,6 +184,7 @@ void model_shareVertices(Model* m)
     for (uint32_t i = 0; i < nv; i++)
         if (slot[i])
             m->wireVerts[slot[i] - 1] = (uint16_t)i;
+    m->numWirePairs = (uint16_t)pair_wire_edges(m->wireEdges, edges);
     m->numShared = (uint16_t)shared;
     m->numCopies = (uint16_t)(nv - shared);
     m->numWireEdges = (uint16_t)edges;
@@ -164,7 +200,7 @@ void model_unshareVertices(Model* m)
 {
     if (m->shareList)
         mem_free(m->shareList);
-    m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = 0;
+    m->numShared = m->numCopies = m->numWireEdges = m->numWireVerts = m->numWirePairs = 0;
     m->shareList = m->wireEdges = m->wireVerts = nullptr;
     m->wireScratch = nullptr;
     m->shareComponents = nullptr;

@@ -45,6 +45,7 @@ struct Model {
     uint16_t numCopies;       // vertices that take an earlier one's projection
     uint16_t numWireEdges;
     uint16_t numWireVerts;
+    uint16_t numWirePairs;    // the first 2 * numWirePairs edges: a -> b, then b -> a
     uint16_t* shareList;      // numShared indices, then numCopies (vertex, source) pairs
     uint16_t* wireEdges;      // (from, to) pairs of wire vertices: the distinct directed edges
     uint16_t* wireVerts;      // wire vertex -> vertex index (the first of its group)

@@ -5,6 +5,7 @@
 // so earlier frames always lose and the buffer is cleared only when r3d_zadd wraps.
 #include "r3d.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -272,23 +273,39 @@ static inline LineEnd wire_end(const ProjVertex& p, float depthOffset, uint32_t 
     return line_end(p.x, p.y, p.invZ + depthOffset, zadd);
 }
 
-// The DDA from a to b, b itself not plotted.
-static inline void line_draw(const LineEnd& a, const LineEnd& b, uint8_t colour, uint8_t* buffer, uint32_t* zbuffer)
+// A line's count of points and its 8.8 fixed-point steps (truncated toward zero); the depth
+// steps by a signed 32-bit value. n = 0: nothing to draw.
+struct LineSteps {
+    int64_t n, sx, sy;
+    uint32_t sz;
+};
+
+static inline LineSteps line_steps(const LineEnd& a, const LineEnd& b)
 {
-    const int64_t x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
-    const uint32_t z0 = a.z, z1 = b.z;
-    const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1;
-    const int64_t ady = y1 > y0 ? y1 - y0 : y0 - y1;
+    const int64_t dx = (int64_t)b.x - a.x, dy = (int64_t)b.y - a.y;
+    const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
     const int64_t n = adx > ady ? adx : ady;
     if (n == 0)
-        return;
-    // 8.8 fixed-point positions; steps truncate toward zero. Depth steps by a signed 32-bit value.
-    const int64_t sx = ((x1 - x0) * 256) / n;
-    const int64_t sy = ((y1 - y0) * 256) / n;
-    const uint32_t sz = (uint32_t)((int32_t)(z1 - z0) / (int32_t)(n > 0x7FFFFFFF ? 0x7FFFFFFF : n));
-    int64_t X = x0 * 256, Y = y0 * 256;
-    uint32_t Z = z0;
-    for (int64_t i = 0; i < n; i++) {
+        return LineSteps{0, 0, 0, 0};
+    return LineSteps{n, (dx * 256) / n, (dy * 256) / n,
+                     (uint32_t)((int32_t)(b.z - a.z) / (int32_t)(n > 0x7FFFFFFF ? 0x7FFFFFFF : n))};
+}
+
+// The same line drawn from its other end: every step negated. Truncation toward zero is
+// symmetric, and a depth difference of -2^31 is its own negation.
+static inline LineSteps line_reversed(const LineSteps& s, const LineEnd& a, const LineEnd& b)
+{
+    const bool lowest = (int32_t)(b.z - a.z) == INT32_MIN;
+    return LineSteps{s.n, -s.sx, -s.sy, lowest ? s.sz : (uint32_t)-(int32_t)s.sz};
+}
+
+// The DDA from `from`, n points (the far end itself not plotted).
+static inline void line_walk(const LineEnd& from, const LineSteps& s, uint8_t colour, uint8_t* buffer,
+                             uint32_t* zbuffer)
+{
+    int64_t X = (int64_t)from.x * 256, Y = (int64_t)from.y * 256;
+    uint32_t Z = from.z;
+    for (int64_t i = 0; i < s.n; i++) {
         if ((uint64_t)X > 319 * 256 || (uint64_t)Y > 199 * 256)
             return;  // a line stops at its first point off screen (negative ones included)
         const int64_t p = (Y >> 8) * R3dWidth + (X >> 8);
@@ -296,10 +313,15 @@ static inline void line_draw(const LineEnd& a, const LineEnd& b, uint8_t colour,
             zbuffer[p] = Z;
             buffer[p] = colour;
         }
-        X += sx;
-        Y += sy;
-        Z += sz;
+        X += s.sx;
+        Y += s.sy;
+        Z += s.sz;
     }
+}
+
+static inline void line_draw(const LineEnd& a, const LineEnd& b, uint8_t colour, uint8_t* buffer, uint32_t* zbuffer)
+{
+    line_walk(a, line_steps(a, b), colour, buffer, zbuffer);
 }
 
 void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
@@ -314,10 +336,22 @@ void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
         LineEnd* ends = (LineEnd*)m->wireScratch;
         for (uint32_t v = 0; v < m->numWireVerts; v++)
             ends[v] = wire_end(proj[m->wireVerts[v]], depthOffset, zadd);
+        // Edges drawn both ways come first, in pairs that share their steps. The order of the
+        // lines within one call changes nothing: every line has the same colour, and each depth
+        // word ends as the greatest of what it held and what the lines bring.
         const uint16_t* e = m->wireEdges;
-        for (uint32_t k = 0; k < m->numWireEdges; k++) {
-            const LineEnd& a = ends[e[2 * k]];
-            const LineEnd& b = ends[e[2 * k + 1]];
+        for (uint32_t k = 0; k < m->numWirePairs; k++, e += 4) {
+            const LineEnd& a = ends[e[0]];
+            const LineEnd& b = ends[e[1]];
+            if (!a.drawable || !b.drawable)
+                continue;
+            const LineSteps s = line_steps(a, b);
+            line_walk(a, s, colour, buffer, zbuffer);
+            line_walk(b, line_reversed(s, a, b), colour, buffer, zbuffer);
+        }
+        for (uint32_t k = 2 * m->numWirePairs; k < m->numWireEdges; k++, e += 2) {
+            const LineEnd& a = ends[e[0]];
+            const LineEnd& b = ends[e[1]];
             if (a.drawable && b.drawable)
                 line_draw(a, b, colour, buffer, zbuffer);
         }
