@@ -46,15 +46,15 @@ const std::vector<SyncPoint>& syncPoints() {
         add(8, 58, "Wire", "fade to black", "the band stops on a tom fill and a down-sweep for the 0.5 s fade");
         add(9, 0, "Tunnel", "start, fade in");
         add(10, 46, "Tunnel", "the light dies");
-        add(11, 0, "Spike", "start, fade in");
-        add(12, 0, "Spike", "kick: spikes grow, flash");
-        add(12, 58, "Spike", "fade to black", FadeFill);
-        add(13, 0, "Knot", "start, fade in");
-        add(14, 0, "Knot", "kick: wireframe on, flash, jump");
-        add(14, 58, "Knot", "fade to black", FadeFill);
-        add(15, 0, "Skull", "start, fade in");
-        add(16, 0, "Skull", "kick: wireframe on, flash");
-        add(16, 58, "Skull", "fade to black", FadeFill);
+        // An object scene: fades in at its start, is kicked a pattern later and fades out at 58.
+        auto objectScene = [&add](int order, const char* scene, const char* kick) {
+            add(order, 0, scene, "start, fade in");
+            add(order + 1, 0, scene, kick);
+            add(order + 1, 58, scene, "fade to black", FadeFill);
+        };
+        objectScene(11, "Spike", "kick: spikes grow, flash");
+        objectScene(13, "Knot", "kick: wireframe on, flash, jump");
+        objectScene(15, "Skull", "kick: wireframe on, flash");
         add(17, 0, "Rings", "start, fade in");
         add(18, 60, "Rings", "fade to black", FadeCut);
         add(19, 0, "Plane", "start, fade in, greeting 1");
@@ -62,9 +62,7 @@ const std::vector<SyncPoint>& syncPoints() {
         add(20, 0, "Plane", "greeting, speed-up");
         for (int r = 8; r <= 32; r += 8) add(20, r, "Plane", r == 32 ? "greeting YOU!" : "greeting");
         add(20, 58, "Plane", "whiteout");
-        add(21, 0, "Tendril", "start, fade in");
-        add(22, 0, "Tendril", "kick: wireframe on, flash, jump");
-        add(22, 58, "Tendril", "fade to black", FadeFill);
+        objectScene(21, "Tendril", "kick: wireframe on, flash, jump");
         add(23, 0, "FinalTorus", "start, fade in");
         add(24, 0, "FinalTorus", "kick: overlay on, flash");
         for (int r = 8; r <= 48; r += 8) add(24, r, "FinalTorus", r % 16 ? "overlay off, flash" : "overlay on, flash");
