@@ -214,7 +214,7 @@ const BarText s_bars[] = {
     {"l.p8", "E-3 . ~ ~ ~ ~ ~ ~ ^ . A-3 . . ^ . ."},
     {"l.o4", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
     {"l.a4p", "^ . E-3 . ~ ~ ~ ~ ~ ~ D-3 . ^ . . ."},
-    // theme B's second half chopped onto the beats, for the strobe sections
+    // theme B's second half chopped onto the beats, for the strobe section of order 8
     {"l.g5", "A-3 . . ^ A-3 G-3 . ^ F-3 . . ^ E-3 D-3 . ^"},
     {"l.g6", "A#3 . . ^ A-3 G-3 . ^ D-3 . . ^ G-3 . . ^"},
     {"l.g7", "F-3 . . ^ G-3 A-3 . ^ A#3 . . ^ A-3 F-3 . ^"},
