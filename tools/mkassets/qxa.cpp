@@ -1,5 +1,6 @@
 #include "qxa.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
