@@ -35,6 +35,18 @@ static int name_is_terminated(const uint8_t* name)
     return memchr(name, 0, AnimNameSize) != nullptr;
 }
 
+// A stored name as it may appear in a one-line message: bytes outside printable ASCII as '?'.
+struct PrintableName {
+    char text[AnimNameSize];
+};
+static PrintableName printable(const char* name)
+{
+    PrintableName p = {};
+    for (int i = 0; i < AnimNameSize - 1 && name[i]; i++)
+        p.text[i] = (name[i] >= 0x20 && name[i] < 0x7F) ? name[i] : '?';
+    return p;
+}
+
 // The track's keys, decoded and checked: finite numbers, times that never decrease.
 static int check_keys(const char* file, uint32_t track, const Anim* a, char* error, size_t errorSize)
 {
@@ -42,12 +54,12 @@ static int check_keys(const char* file, uint32_t track, const Anim* a, char* err
         const AnimKey& key = a->keys[k];
         if (!std::isfinite(key.x) || !std::isfinite(key.y) || !std::isfinite(key.z) || !std::isfinite(key.time)) {
             util_setError(error, errorSize, "%s: track %u ('%s') key %u holds a number that is not finite", file,
-                          track, a->name, k);
+                          track, printable(a->name).text, k);
             return 0;
         }
         if (k > 0 && key.time < a->keys[k - 1].time) {
             util_setError(error, errorSize, "%s: track %u ('%s') key %u at time %g comes before key %u at %g", file,
-                          track, a->name, k, (double)key.time, k - 1, (double)a->keys[k - 1].time);
+                          track, printable(a->name).text, k, (double)key.time, k - 1, (double)a->keys[k - 1].time);
             return 0;
         }
     }
@@ -101,7 +113,7 @@ AnimSet* anim_tryLoad(const char* name, char* error, size_t errorSize)
         if (keyBytes > size - at) {
             file_close(fh);
             util_setError(error, errorSize, "%s: track %u ('%s') has %u keys needing %zu bytes, %zu remain", name, i,
-                          (const char*)field, numKeys, keyBytes, size - at);
+                          printable((const char*)field).text, numKeys, keyBytes, size - at);
             return nullptr;
         }
         file_seek(fh, (int)keyBytes, 1);

@@ -233,6 +233,10 @@ TEST(AnimLoad, RefusesMalformedFilesWithOneLineNamingThem)
     cases.push_back({"one key too many", keys, "track 0 ('Cam') has 3 keys needing 48 bytes, 32 remain"});
     putWord(keys, 36, 0x10000000u);
     cases.push_back({"key count overflowing 32 bits", keys, "has 268435456 keys needing 4294967296 bytes"});
+    Bytes control = keys;
+    control[5] = '\n';
+    control[6] = (uint8_t)0xE9;
+    cases.push_back({"control bytes in a named track", control, "track 0 ('C?" "?') has 268435456 keys"});
     Bytes name = g;
     std::memset(&name[4], 'A', 32);
     cases.push_back({"unterminated name", name, "track 0 name is not NUL-terminated within 32 bytes"});
