@@ -23,6 +23,7 @@
 #include "modplay.h"
 #include "r3d.h"
 #include "render3d_datafile.h"
+#include "scene_env.h"
 #include "rings.h"
 #include "ringsart.h"
 #include "util.h"
@@ -33,34 +34,6 @@ using art::V3;
 namespace {
 
 const float Dt = 1.0f / 60.0f;
-
-class Env : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        util_fpuInit();
-        log_init(0);
-        mem_init();
-        file_mountData(TIDEWATER_DATAFILE);
-        modplay_setMode(ModplayMode_Offline);
-        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
-        glint_setHeadless(1);
-        glint_setFixedStep(60);
-        ASSERT_EQ(video_init(1, 0, 1), 1);
-        math_init();
-        r3d_init();
-        util_fpuSetFullMode();
-    }
-    void TearDown() override
-    {
-        r3d_deinit();
-        math_deinit();
-        video_deinit();
-        modplay_deinit();
-        file_unmountData();
-    }
-};
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
 
 vec3 vec(float x, float y, float z) { return vec3{x, y, z, 0.0f}; }
 
