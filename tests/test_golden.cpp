@@ -1,7 +1,7 @@
 // Golden frames: the show runs headless at a fixed step from order 5 (`--start 5 --shots`, so the
 // opening scenes do not enter into it), and the pixels of frames at chosen music positions in Wire
 // and the five object scenes are hashed and compared with the table below: every look of Wire, and
-// the frames before and after each object scene's kick. A picture change must be deliberate:
+// the frames before and after each object scene's kick; Rings fading in, at two angles, fading out. A picture change must be deliberate:
 // regenerate the table with
 //   TIDEWATER_GOLDEN_PRINT=1 ./test_golden
 // and say why in the commit.
@@ -35,12 +35,16 @@ const Golden s_golden[] = {
     {"11-60", "Spike: ball before the kick",           0x67fb3489cbb8fad2ull},
     {"12-02", "Spike: spikes growing after the kick",  0x1a168c4a4763c752ull},
     {"12-32", "Spike: spiky",                          0x4b67fa635767be30ull},
-    {"13-60", "Knot: before the kick",                 0x179cb3d5eae74e06ull},
-    {"14-02", "Knot: after the kick",                  0xecbc6ae126bf9da9ull},
+    {"13-60", "Knot: before the kick",                 0xce185128cecc0b21ull},
+    {"14-02", "Knot: after the kick",                  0xab185f19b41698bdull},
     {"15-60", "Skull: before the kick",                0x0dbbd5bbcdc7fd72ull},
     {"16-02", "Skull: after the kick",                 0x11aa7f0f58596910ull},
-    {"21-60", "Tendril: before the kick",              0x41c89c472dd70d61ull},
-    {"22-02", "Tendril: after the kick",               0x34ddd5fe63e904dcull},
+    {"17-01", "Rings: fading in",                      0xc4d8611b5f2b95d2ull},
+    {"17-40", "Rings: mid-scene",                      0xbfcd192e3b1b4419ull},
+    {"18-24", "Rings: mid-scene, another angle",       0x74836ae6b319f421ull},
+    {"18-61", "Rings: fading out",                     0xc141f6573cbd083dull},
+    {"21-60", "Tendril: before the kick",              0x885c30e0d92cfa6bull},
+    {"22-02", "Tendril: after the kick",               0xc1e7adc610f2e924ull},
     {"23-60", "FinalTorus: before the kick",           0x6a2b94e4dab27c96ull},
     {"24-02", "FinalTorus: overlay on",                0xd5133c219b949b29ull},
     {"24-12", "FinalTorus: overlay off",               0xa00bf022b52c182cull},
