@@ -1,0 +1,354 @@
+// Assets of the two ray-cast grid scenes: the flesh tunnel and the metal floor.
+//
+// Each scene gets an image pack (T0 as the pack's texture, T1 as its second image, the blend table
+// B[t1][t0] as its shading table, the palette), a light table TGA (row = light level, column =
+// colour: the palette entry nearest to that colour darkened to the level; row 0 black), a
+// 256 x 256 height map whose displacement wobbles T1 over T0, and the camera tracks.
+//
+// The palettes are brightness ramps per hue, so that every colour has darker relatives of the
+// same hue for the light table to step down through. Textures and height maps are periodic over
+// 256 texels in both directions: the floor and the tube wall repeat without seams. T0 is shaded
+// from the same height map that displaces T1, so the glow follows the lumps it lies on.
+#include "artlib.h"
+#include "gridpacks.h"
+#include "mkassets.h"
+#include "qxa.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace art;
+
+namespace gridpacks {
+
+namespace {
+
+const float Pi = 3.14159265358979f;
+const float TwoPi = 6.28318530717959f;
+
+float frac(float x) { return x - std::floor(x); }
+
+// Height map gradient to a unit normal (z up out of the surface); `depth` scales the relief.
+V3 normalAt(const std::vector<float>& h, int x, int y, float depth) {
+    auto at = [&](int i, int j) { return h[size_t(j & 255) * 256 + (i & 255)]; };
+    const float dx = (at(x + 1, y) - at(x - 1, y)) * 0.5f * depth;
+    const float dy = (at(x, y + 1) - at(x, y - 1)) * 0.5f * depth;
+    return normalise(v3(-dx, -dy, 1.0f));
+}
+
+std::vector<uint8_t> heightBytes(const std::vector<float>& h) {
+    float lo = 1e9f, hi = -1e9f;
+    for (float v : h) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    std::vector<uint8_t> out(65536);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = uint8_t(std::lround((h[i] - lo) / (hi - lo) * 255.0f));
+    return out;
+}
+
+// Blend table: B[t1 * 256 + t0] = nearest colour to mixer(colour of t0, t1 / 255, t0).
+std::vector<uint8_t> blendTable(Palette& pal, const std::function<Rgb(Rgb, float, int)>& mixer) {
+    std::vector<uint8_t> b(65536);
+    for (int t1 = 0; t1 < 256; ++t1)
+        for (int t0 = 0; t0 < 256; ++t0)
+            b[size_t(t1) * 256 + t0] = pal.nearest(mixer(pal.colour(t0), t1 / 255.0f, t0));
+    return b;
+}
+
+bool writeScene(const std::string& outdir, const char* pack, const char* lut, const char* bump, Palette& pal,
+                const std::vector<uint8_t>& t0, const std::vector<uint8_t>& t1, const std::vector<uint8_t>& blend,
+                const std::vector<uint8_t>& height) {
+    return mkassets::writeFile(outdir, pack, buildPack(t0, t1, pal, blend, {})) &&
+           mkassets::writeFile(outdir, lut, buildTga8(lightTable(pal), 256, 256, pal)) &&
+           mkassets::writeFile(outdir, bump, height);
+}
+
+// ---------------------------------------------------------------- tunnel: wet flesh, glowing web
+
+struct Flesh {
+    std::vector<float> height = std::vector<float>(65536);
+    std::vector<float> crease = std::vector<float>(65536);  // 1 in the folds between lumps
+    std::vector<float> vein = std::vector<float>(65536);    // dark vessels under the skin
+    std::vector<float> tint = std::vector<float>(65536);    // -1 purple .. 1 pale pink
+};
+
+Flesh fleshField() {
+    Flesh f;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const size_t i = size_t(y) * 256 + x;
+            const float fx = x / 256.0f, fy = y / 256.0f;
+            // Warp the lumps a little so that their cells are not polygons.
+            const float wx = fx + 0.035f * pfbm(fx, fy, 4, 3, 11);
+            const float wy = fy + 0.035f * pfbm(fx, fy, 4, 3, 12);
+            const Cell big = pvoronoi(frac(wx), frac(wy), 6, 21);
+            const Cell small = pvoronoi(frac(wx * 2.0f + 0.37f), frac(wy * 2.0f + 0.61f), 12, 22);
+            const float lump = std::pow(clampf(1.0f - big.f1 * 0.95f, 0.0f, 1.0f), 0.8f);
+            const float fold = smoothstep(0.0f, 0.30f, big.f2 - big.f1);
+            const float bubble = std::pow(clampf(1.0f - small.f1 * 1.2f, 0.0f, 1.0f), 1.5f);
+            const float skin = pfbm(fx, fy, 16, 3, 23) * 0.5f + 0.5f;
+            f.height[i] = 0.62f * lump * fold + 0.22f * bubble * fold + 0.10f * skin + 0.06f * (1.0f - fold);
+            f.crease[i] = 1.0f - fold;
+            const Cell v = pvoronoi(frac(fx + 0.05f * pfbm(fx, fy, 8, 2, 31)), frac(fy + 0.05f * pfbm(fx, fy, 8, 2, 32)),
+                                    3, 33);
+            f.vein[i] = std::exp(-std::pow((v.f2 - v.f1) / 0.05f, 2.0f)) * (0.5f + 0.5f * pfbm(fx, fy, 4, 2, 34));
+            f.tint[i] = pfbm(fx, fy, 2, 3, 41) * 1.6f + 0.25f * (hashf(int(big.id), 0, 42) - 0.5f);
+        }
+    return f;
+}
+
+Palette tunnelPalette() {
+    Palette p;
+    const Rgb black = rgb(0, 0, 0);
+    p.ramp(64, {black, rgb(14, 1, 3), rgb(32, 4, 8), rgb(48, 12, 15), rgb(58, 28, 28), rgb(62, 46, 42)});  // flesh
+    p.ramp(40, {black, rgb(12, 2, 12), rgb(28, 7, 26), rgb(42, 16, 38), rgb(52, 30, 50)});                // bruise
+    p.ramp(48, {black, rgb(2, 12, 14), rgb(6, 30, 32), rgb(18, 50, 48), rgb(46, 62, 58)});                // glow
+    p.ramp(40, {black, rgb(14, 10, 14), rgb(30, 26, 30), rgb(46, 42, 46), rgb(60, 58, 58)});              // glow over flesh
+    p.ramp(30, {black, rgb(20, 10, 4), rgb(40, 24, 10), rgb(56, 42, 24)});                                 // fat
+    p.ramp(30, {black, rgb(16, 6, 4), rgb(34, 16, 12), rgb(50, 30, 24)});                                  // dark muscle
+    p.finish();
+    return p;
+}
+
+// Flesh colour for a tint (-1 purple .. 1 pale), before lighting.
+Rgb fleshColour(float tint, float crease, float vein) {
+    Rgb c = tint < 0 ? mix(rgb(44, 10, 14), rgb(34, 10, 30), std::min(1.0f, -tint)) : mix(rgb(44, 10, 14), rgb(56, 24, 26), std::min(1.0f, tint));
+    c = mix(c, rgb(16, 2, 8), crease * 0.75f);
+    c = mix(c, rgb(22, 2, 6), vein * 0.7f);
+    return c;
+}
+
+bool generateTunnel(const std::string& outdir) {
+    Palette pal = tunnelPalette();
+    const Flesh f = fleshField();
+    // T0: the flesh, lit from the viewer's side, with a wet sheen on every lump.
+    std::vector<Rgb> tex(65536);
+    const V3 light = normalise(v3(0.35f, -0.45f, 0.82f));
+    const V3 halfway = normalise(light + v3(0, 0, 1));
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const size_t i = size_t(y) * 256 + x;
+            const V3 n = normalAt(f.height, x, y, 24.0f);
+            const float diffuse = 0.35f + 0.75f * std::max(0.0f, dot(n, light));
+            const float sheen = std::pow(std::max(0.0f, dot(n, halfway)), 40.0f) * (1.0f - f.crease[i]);
+            Rgb c = scale(fleshColour(f.tint[i], f.crease[i], f.vein[i]), diffuse);
+            c = add(c, scale(rgb(62, 50, 48), sheen * 0.8f));
+            tex[i] = c;
+        }
+    const std::vector<uint8_t> t0 = quantise(pal, tex, 256, 256, 1.5f);
+
+    // T1: a web of glowing threads with brighter knots where they meet; 0 = no glow.
+    std::vector<uint8_t> t1(65536);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const float fx = x / 256.0f, fy = y / 256.0f;
+            const float wx = frac(fx + 0.06f * pfbm(fx, fy, 4, 3, 51)), wy = frac(fy + 0.06f * pfbm(fx, fy, 4, 3, 52));
+            const Cell a = pvoronoi(wx, wy, 5, 53);
+            const Cell b = pvoronoi(frac(wx * 2.0f), frac(wy * 2.0f), 10, 54);
+            const float thread = std::exp(-std::pow((a.f2 - a.f1) / 0.045f, 2.0f));
+            const float fine = std::exp(-std::pow((b.f2 - b.f1) / 0.05f, 2.0f)) * 0.45f;
+            const float knot = std::exp(-std::pow(a.f1 / 0.10f, 2.0f)) * 0.35f;
+            const float breath = 0.55f + 0.45f * pfbm(fx, fy, 3, 3, 55);
+            const float g = clampf((thread + fine + knot) * breath, 0.0f, 1.0f);
+            t1[size_t(y) * 256 + x] = uint8_t(std::lround(g * 255.0f));
+        }
+
+    // B: the glow adds light of its own over the flesh, brighter threads turning almost white.
+    const std::vector<uint8_t> blend = blendTable(pal, [](Rgb flesh, float g, int) {
+        const float glow = std::pow(g, 1.4f);
+        return add(scale(flesh, 1.0f - 0.35f * glow), scale(rgb(16, 56, 52), glow));
+    });
+    if (!writeScene(outdir, "srcdata/tunnel.qxp", "srcdata/tunltlut.tga", "srcdata/fleshbmp.raw", pal, t0, t1, blend,
+                    heightBytes(f.height)))
+        return false;
+    return qxa::write(outdir, "srcdata/tunnel.qxa", {tunnelTrack()});
+}
+
+// ---------------------------------------------------------------- plane: plates, rivets, scales
+
+// One 256 x 256 tile = 16 world units: 4 x 4 plates of 64 texels, riveted steel and brass scales
+// in a checker, with 3-texel slots between them through which the energy below shows.
+struct Floor {
+    std::vector<float> height = std::vector<float>(65536);
+    std::vector<uint8_t> kind = std::vector<uint8_t>(65536);  // 0 slot, 1 steel, 2 brass scale, 3 rivet
+    std::vector<float> grain = std::vector<float>(65536);
+};
+
+Floor floorField() {
+    Floor f;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const size_t i = size_t(y) * 256 + x;
+            const int px = x & 63, py = y & 63, plate = (x >> 6) + (y >> 6);
+            const float fx = x / 256.0f, fy = y / 256.0f;
+            // Distance inside the plate from its nearest edge (slot half-width 1.5 texels).
+            const float edge = std::min(std::min(px + 0.5f, 63.5f - px), std::min(py + 0.5f, 63.5f - py)) - 1.5f;
+            if (edge <= 0) {
+                f.kind[i] = 0;
+                f.height[i] = 0;
+                continue;
+            }
+            const float bevel = smoothstep(0.0f, 3.5f, edge);
+            float h = 0.45f + 0.25f * bevel;
+            uint8_t kind = 1;
+            if (plate & 1) {
+                // Brass scales: rows 8 texels apart, each scale a half-disc overlapping the one
+                // below, every other row shifted by half a scale.
+                const float sx = float(px), sy = float(py);
+                const int row = int(sy / 8.0f);
+                const float ox = (row & 1) ? 4.0f : 0.0f;
+                const float cx = std::floor((sx + ox) / 8.0f) * 8.0f + 4.0f - ox;
+                const float cy = row * 8.0f;
+                const float dx = (sx - cx) / 4.6f, dy = (sy - cy) / 8.5f;
+                const float r = std::sqrt(dx * dx + dy * dy);
+                const float dome = clampf(1.0f - r, 0.0f, 1.0f);
+                h += 0.18f * std::sqrt(dome) - 0.05f * (sy - cy) / 8.0f;
+                kind = 2;
+            } else {
+                // Steel: brushed grain and a ring of rivets 6 texels in from the edge.
+                const float rx = px - 31.5f, ry = py - 31.5f;
+                const float ring = std::max(std::fabs(rx), std::fabs(ry));
+                if (ring > 21.5f && ring < 28.0f) {
+                    const float along = std::fabs(rx) > std::fabs(ry) ? ry : rx;
+                    const float cell = along - std::floor(along / 10.5f + 0.5f) * 10.5f;
+                    const float across = ring - 25.5f;
+                    const float d = std::sqrt(cell * cell + across * across);
+                    if (d < 2.6f) {
+                        h += 0.20f * std::sqrt(1.0f - (d / 2.6f) * (d / 2.6f));
+                        kind = 3;
+                    }
+                }
+                // A shallow pressed cross over the plate.
+                h += 0.05f * smoothstep(3.0f, 0.0f, std::min(std::fabs(rx - ry), std::fabs(rx + ry))) *
+                     smoothstep(22.0f, 14.0f, ring);
+            }
+            f.height[i] = h * bevel + 0.02f * pfbm(fx, fy, 32, 2, 61);
+            f.kind[i] = kind;
+            f.grain[i] = pfbm(fx * 0.25f, fy * 8.0f, 8, 3, 62) * 0.5f + pfbm(fx, fy, 4, 3, 63) * 0.5f;
+        }
+    return f;
+}
+
+Palette planePalette() {
+    Palette p;
+    const Rgb black = rgb(0, 0, 0);
+    p.ramp(70, {black, rgb(6, 8, 11), rgb(16, 19, 24), rgb(30, 34, 40), rgb(46, 50, 56), rgb(60, 62, 62)});  // steel
+    p.ramp(56, {black, rgb(14, 8, 3), rgb(30, 19, 7), rgb(46, 32, 13), rgb(58, 46, 26), rgb(62, 58, 44)});  // brass
+    p.ramp(56, {black, rgb(18, 2, 0), rgb(40, 8, 1), rgb(58, 24, 2), rgb(63, 46, 12), rgb(63, 60, 40)});   // energy
+    p.ramp(40, {black, rgb(12, 8, 8), rgb(28, 20, 18), rgb(44, 32, 26), rgb(58, 46, 36)});                  // warm steel
+    p.finish();
+    return p;
+}
+
+Rgb energyColour(float g) {
+    const float e = clampf(g, 0.0f, 1.0f);
+    if (e < 0.5f) return mix(rgb(4, 0, 0), rgb(50, 12, 1), e * 2.0f);
+    return mix(rgb(50, 12, 1), rgb(63, 54, 26), (e - 0.5f) * 2.0f);
+}
+
+bool generatePlane(const std::string& outdir) {
+    Palette pal = planePalette();
+    const Floor f = floorField();
+    std::vector<Rgb> tex(65536);
+    const V3 light = normalise(v3(-0.35f, -0.55f, 0.76f));
+    const V3 halfway = normalise(light + v3(0, 0, 1));
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const size_t i = size_t(y) * 256 + x;
+            if (f.kind[i] == 0) continue;
+            const V3 n = normalAt(f.height, x, y, 40.0f);
+            const float diffuse = 0.30f + 0.70f * std::max(0.0f, dot(n, light));
+            const float spec = std::pow(std::max(0.0f, dot(n, halfway)), f.kind[i] == 3 ? 18.0f : 60.0f);
+            Rgb base;
+            if (f.kind[i] == 2)
+                base = mix(rgb(34, 22, 9), rgb(48, 34, 15), 0.5f + 0.5f * f.grain[i]);
+            else
+                base = mix(rgb(22, 25, 30), rgb(34, 38, 44), 0.5f + 0.5f * f.grain[i]);
+            Rgb c = add(scale(base, diffuse), scale(rgb(60, 60, 58), spec * (f.kind[i] == 1 ? 0.5f : 0.8f)));
+            tex[i] = c;
+        }
+    std::vector<uint8_t> t0 = quantise(pal, tex, 256, 256, 1.2f);
+    // Slots are index 0 (black); keep every metal texel off it so the blend can tell them apart.
+    const uint8_t darkSteel = pal.nearest(rgb(6, 8, 11));
+    for (size_t i = 0; i < t0.size(); ++i) {
+        if (f.kind[i] == 0)
+            t0[i] = 0;
+        else if (t0[i] == 0)
+            t0[i] = darkSteel;
+    }
+
+    // T1: slow rivers of energy, bright cores inside a dim glow.
+    std::vector<uint8_t> t1(65536);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const float fx = x / 256.0f, fy = y / 256.0f;
+            const float warp = pfbm(fx, fy, 3, 4, 71);
+            const float flow = std::sin(TwoPi * (2.0f * fx + 1.0f * fy) + 4.0f * warp);
+            const float cross = std::sin(TwoPi * (1.0f * fx - 3.0f * fy) + 3.0f * pfbm(fx, fy, 4, 3, 72));
+            float g = 0.5f + 0.35f * flow * cross + 0.25f * pfbm(fx, fy, 8, 3, 73);
+            g = clampf(g, 0.0f, 1.0f);
+            t1[size_t(y) * 256 + x] = uint8_t(std::lround(std::pow(g, 1.6f) * 255.0f));
+        }
+
+    // B: slots show the energy; metal picks up a faint warm reflection of it.
+    const std::vector<uint8_t> blend = blendTable(pal, [](Rgb metal, float g, int t0) {
+        if (t0 == 0) return energyColour(0.15f + 0.85f * g);
+        return add(metal, scale(energyColour(g), 0.16f * g));
+    });
+    if (!writeScene(outdir, "srcdata/plane.qxp", "srcdata/plnltlut.tga", "srcdata/met-scal.raw", pal, t0, t1, blend,
+                    heightBytes(f.height)))
+        return false;
+    return qxa::write(outdir, "srcdata/planeani.qxa", planeTracks());
+}
+
+bool generate(const std::string& outdir) { return generateTunnel(outdir) && generatePlane(outdir); }
+
+}  // namespace
+
+std::vector<uint8_t> lightTable(Palette& pal) {
+    std::vector<uint8_t> l(65536);
+    for (int level = 0; level < 256; ++level)
+        for (int c = 0; c < 256; ++c)
+            l[size_t(level) * 256 + c] = level == 0 ? 0 : pal.nearest(scale(pal.colour(c), level / 255.0f));
+    return l;
+}
+
+qxa::Track tunnelTrack() {
+    // The look-at point runs along the tube, surging a little, and drifts and swings around the
+    // axis so the camera 8 units behind it keeps turning. Control points every half second of
+    // track time (the scene plays it at a fifth of real time).
+    std::vector<qxa::Key> controls;
+    for (int i = 0; i <= 20; ++i) {
+        const float t = i * 0.5f;
+        const float x = 2.4f * std::sin(0.9f * t) + 0.9f * std::sin(2.3f * t + 1.0f);
+        const float y = 1.8f * std::sin(0.7f * t + 0.5f) + 0.7f * std::sin(1.9f * t);
+        const float z = 8.0f + 11.0f * t + 1.5f * std::sin(0.8f * t);
+        controls.push_back(qxa::Key{v3(x, y, z), t});
+    }
+    return qxa::Track{"Camera|CameraAction", qxa::sampleSpline(controls, 0.05f, false)};
+}
+
+std::vector<qxa::Track> planeTracks() {
+    // A low flight that weaves over the floor and swoops between 1.1 and 3.2 units of height; the
+    // look-at point stays 14 units ahead and below the camera's height, so the view is pitched
+    // down by 5 to 20 degrees and the horizon stays on screen.
+    std::vector<qxa::Key> pos, look;
+    for (int i = 0; i <= 40; ++i) {
+        const float t = i * 0.5f;
+        const float z = 15.0f * t;
+        const float x = 9.0f * std::sin(0.33f * t) + 2.5f * std::sin(0.9f * t + 0.7f);
+        const float y = 2.15f + 0.85f * std::sin(0.6f * t + 1.2f) + 0.2f * std::sin(1.7f * t);
+        pos.push_back(qxa::Key{v3(x, y, z), t});
+        const float lx = x + 4.0f * std::sin(0.45f * t + 2.0f);
+        const float ly = y - 14.0f * std::tan((12.5f + 7.0f * std::sin(0.5f * t)) * Pi / 180.0f);
+        look.push_back(qxa::Key{v3(lx, ly, z + 14.0f), t});
+    }
+    return {qxa::Track{"CameraPosition", qxa::sampleSpline(pos, 0.05f, false)},
+            qxa::Track{"CameraLookAt", qxa::sampleSpline(look, 0.05f, false)}};
+}
+
+}  // namespace gridpacks
+
+MKASSETS_GENERATOR("gridpacks", gridpacks::generate);
