@@ -43,3 +43,18 @@ void interp_render(uint8_t* frame)
     if (interp_packed_pixels)
         interp_rectEnvLight();
 }
+
+static int clampBlock(int n, int count) { return n < 0 ? 0 : (n > count ? count : n); }
+
+void interp_renderBlocks(uint8_t* frame, int i0, int j0, int i1, int j1)
+{
+    const int columns = InterpGridWidth - 1, rows = InterpGridHeight - 1;
+    i0 = clampBlock(i0, columns);
+    i1 = clampBlock(i1, columns);
+    j0 = clampBlock(j0, rows);
+    j1 = clampBlock(j1, rows);
+    uvlgrid = interp_uvlGrid;
+    interp_buffer = frame;
+    if (interp_packed_pixels && i0 < i1 && j0 < j1)
+        interp_rectEnvLightBlocks(i0, j0, i1, j1);
+}

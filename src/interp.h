@@ -57,3 +57,6 @@ void interp_setStartAddressOffset(uint16_t ofs);
 // Draws the whole frame (64000 pixels, each once) from interp_uvlGrid when a block is set;
 // leaves the frame untouched otherwise.
 void interp_render(uint8_t* frame);
+// Redraws only the blocks i0 <= i < i1, j0 <= j < j1 (clipped to the 40 x 25 blocks) from the
+// grid as it is now: a scene that has to patch a few blocks from other node values.
+void interp_renderBlocks(uint8_t* frame, int i0, int j0, int i1, int j1);

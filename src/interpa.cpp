@@ -69,16 +69,16 @@ inline void envLightRow(uint8_t* __restrict dst, const uint8_t* __restrict base,
 
 }  // namespace
 
-void interp_rectEnvLight(void)
+void interp_rectEnvLightBlocks(int i0, int j0, int i1, int j1)
 {
     const uint8_t* base = interp_packed_pixels;
     const InterpNode* grid = uvlgrid;
     const uint32_t startOfs = interp_start_ofs;
-    for (int j = 0; j < InterpGridHeight - 1; j++) {
+    for (int j = j0; j < j1; j++) {
         const InterpNode* top = grid + j * InterpGridWidth;
         const InterpNode* bottom = top + InterpGridWidth;
         uint8_t* blockRow = interp_buffer + j * InterpBlockSize * VideoWidth;
-        for (int i = 0; i < InterpGridWidth - 1; i++) {
+        for (int i = i0; i < i1; i++) {
             Uvl left = corner(top[i]);
             Uvl right = corner(top[i + 1]);
             const Uvl leftStep = step8(left, corner(bottom[i]));
@@ -92,6 +92,11 @@ void interp_rectEnvLight(void)
             }
         }
     }
+}
+
+void interp_rectEnvLight(void)
+{
+    interp_rectEnvLightBlocks(0, 0, InterpGridWidth - 1, InterpGridHeight - 1);
 }
 
 // (b - a) / 8 in 16.16, rounded toward zero; 64-bit so that any pair of 16-bit texel values fits.

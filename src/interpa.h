@@ -20,6 +20,9 @@ extern int32_t vGrad;  // per-pixel v step of the last interp_rect row, 16.16
 
 // Writes all 64000 pixels of interp_buffer from uvlgrid and interp_packed_pixels (both must be set).
 void interp_rectEnvLight(void);
+// The same walk over the blocks i0 <= i < i1, j0 <= j < j1 only (block i, j spans nodes i..i+1,
+// j..j+1); the range must lie inside the 40 x 25 blocks.
+void interp_rectEnvLightBlocks(int i0, int j0, int i1, int j1);
 
 // One 8 x 8 block from one 256 x 256 texture, corners given as signed texel values (top-left,
 // top-right, bottom-left, bottom-right). Steps are (difference * 65536) / 8 rounded toward zero;

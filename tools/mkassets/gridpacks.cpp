@@ -80,21 +80,22 @@ Flesh fleshField() {
         for (int x = 0; x < 256; ++x) {
             const size_t i = size_t(y) * 256 + x;
             const float fx = x / 256.0f, fy = y / 256.0f;
-            // Warp the lumps a little so that their cells are not polygons.
-            const float wx = fx + 0.035f * pfbm(fx, fy, 4, 3, 11);
-            const float wy = fy + 0.035f * pfbm(fx, fy, 4, 3, 12);
-            const Cell big = pvoronoi(frac(wx), frac(wy), 6, 21);
-            const Cell small = pvoronoi(frac(wx * 2.0f + 0.37f), frac(wy * 2.0f + 0.61f), 12, 22);
-            const float lump = std::pow(clampf(1.0f - big.f1 * 0.95f, 0.0f, 1.0f), 0.8f);
-            const float fold = smoothstep(0.0f, 0.30f, big.f2 - big.f1);
-            const float bubble = std::pow(clampf(1.0f - small.f1 * 1.2f, 0.0f, 1.0f), 1.5f);
-            const float skin = pfbm(fx, fy, 16, 3, 23) * 0.5f + 0.5f;
-            f.height[i] = 0.62f * lump * fold + 0.22f * bubble * fold + 0.10f * skin + 0.06f * (1.0f - fold);
-            f.crease[i] = 1.0f - fold;
-            const Cell v = pvoronoi(frac(fx + 0.05f * pfbm(fx, fy, 8, 2, 31)), frac(fy + 0.05f * pfbm(fx, fy, 8, 2, 32)),
+            // Ring folds across the tube (x runs along it), their phase wandering around it, and
+            // soft lumps between them; the warp keeps the lumps from looking like polygons.
+            const float phase = fx * 4.0f + 0.18f * pfbm(fx, fy, 2, 3, 13);
+            const float ring = 0.5f + 0.5f * std::cos(TwoPi * phase);
+            const float wx = fx + 0.05f * pfbm(fx, fy, 4, 3, 11);
+            const float wy = fy + 0.05f * pfbm(fx, fy, 4, 3, 12);
+            const Cell big = pvoronoi(frac(wx), frac(wy), 5, 21);
+            const float lump = std::pow(clampf(1.0f - big.f1 * 0.9f, 0.0f, 1.0f), 1.2f);
+            const float fold = smoothstep(0.0f, 0.35f, big.f2 - big.f1);
+            const float skin = pfbm(fx, fy, 8, 3, 23) * 0.5f + 0.5f;
+            f.height[i] = 0.45f * std::pow(ring, 1.5f) + 0.38f * lump * fold + 0.12f * skin;
+            f.crease[i] = (1.0f - fold) * 0.6f + (1.0f - ring) * (1.0f - ring) * 0.6f;
+            const Cell v = pvoronoi(frac(fx + 0.06f * pfbm(fx, fy, 8, 2, 31)), frac(fy + 0.06f * pfbm(fx, fy, 8, 2, 32)),
                                     3, 33);
-            f.vein[i] = std::exp(-std::pow((v.f2 - v.f1) / 0.05f, 2.0f)) * (0.5f + 0.5f * pfbm(fx, fy, 4, 2, 34));
-            f.tint[i] = pfbm(fx, fy, 2, 3, 41) * 1.6f + 0.25f * (hashf(int(big.id), 0, 42) - 0.5f);
+            f.vein[i] = std::exp(-std::pow((v.f2 - v.f1) / 0.04f, 2.0f)) * (0.5f + 0.5f * pfbm(fx, fy, 4, 2, 34));
+            f.tint[i] = pfbm(fx, fy, 2, 3, 41) * 1.6f + 0.3f * (hashf(int(big.id), 0, 42) - 0.5f);
         }
     return f;
 }
@@ -137,7 +138,7 @@ bool generateTunnel(const std::string& outdir) {
             c = add(c, scale(rgb(62, 50, 48), sheen * 0.8f));
             tex[i] = c;
         }
-    const std::vector<uint8_t> t0 = quantise(pal, tex, 256, 256, 1.5f);
+    const std::vector<uint8_t> t0 = quantise(pal, tex, 256, 256, 1.0f);
 
     // T1: a web of glowing threads with brighter knots where they meet; 0 = no glow.
     std::vector<uint8_t> t1(65536);
@@ -145,20 +146,19 @@ bool generateTunnel(const std::string& outdir) {
         for (int x = 0; x < 256; ++x) {
             const float fx = x / 256.0f, fy = y / 256.0f;
             const float wx = frac(fx + 0.06f * pfbm(fx, fy, 4, 3, 51)), wy = frac(fy + 0.06f * pfbm(fx, fy, 4, 3, 52));
-            const Cell a = pvoronoi(wx, wy, 5, 53);
-            const Cell b = pvoronoi(frac(wx * 2.0f), frac(wy * 2.0f), 10, 54);
-            const float thread = std::exp(-std::pow((a.f2 - a.f1) / 0.045f, 2.0f));
-            const float fine = std::exp(-std::pow((b.f2 - b.f1) / 0.05f, 2.0f)) * 0.45f;
-            const float knot = std::exp(-std::pow(a.f1 / 0.10f, 2.0f)) * 0.35f;
-            const float breath = 0.55f + 0.45f * pfbm(fx, fy, 3, 3, 55);
-            const float g = clampf((thread + fine + knot) * breath, 0.0f, 1.0f);
+            const Cell a = pvoronoi(wx, wy, 4, 53);
+            const float edge = a.f2 - a.f1;
+            const float thread = std::exp(-std::pow(edge / 0.05f, 2.0f));
+            const float halo = std::exp(-edge / 0.16f) * 0.35f;
+            const float breath = 0.45f + 0.55f * (0.5f + 0.5f * pfbm(fx, fy, 3, 3, 55));
+            const float g = clampf((thread + halo) * breath, 0.0f, 1.0f);
             t1[size_t(y) * 256 + x] = uint8_t(std::lround(g * 255.0f));
         }
 
     // B: the glow adds light of its own over the flesh, brighter threads turning almost white.
     const std::vector<uint8_t> blend = blendTable(pal, [](Rgb flesh, float g, int) {
-        const float glow = std::pow(g, 1.4f);
-        return add(scale(flesh, 1.0f - 0.35f * glow), scale(rgb(16, 56, 52), glow));
+        const float glow = std::pow(g, 1.2f);
+        return add(scale(flesh, 1.0f - 0.4f * glow), scale(rgb(16, 58, 54), glow * 0.9f));
     });
     if (!writeScene(outdir, "srcdata/tunnel.qxp", "srcdata/tunltlut.tga", "srcdata/fleshbmp.raw", pal, t0, t1, blend,
                     heightBytes(f.height)))
