@@ -2,6 +2,7 @@
 // model, the wrap-around and carry rules, light rows, T1 scrolling and the light-level guard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -229,6 +230,29 @@ TEST_F(Interp, LightAbove255IsDrawnAs255AndStaysInsideTheBlock)
         }
     EXPECT_EQ(at(24, 24), 0);   // the dark node itself
     EXPECT_EQ(at(20, 24), 127); // halfway between 255 and 0, floored
+}
+
+TEST_F(Interp, RenderBlocksRedrawsOnlyItsClippedRange)
+{
+    tab.scramble(5);
+    pack();
+    fillGrid([](int i, int j) { return InterpNode{(uint16_t)(i * 13), (uint16_t)(j * 29), (uint16_t)(i + j)}; });
+    interp_render(frame);
+    const std::vector<uint8_t> whole(mem);
+    std::fill(mem.begin(), mem.end(), 0xEE);
+    interp_renderBlocks(frame, 3, 2, 5, 3);  // blocks (3, 2) and (4, 2)
+    for (int y = 0; y < VideoHeight; y++)
+        for (int x = 0; x < VideoWidth; x++) {
+            const bool inside = x >= 24 && x < 40 && y >= 16 && y < 24;
+            ASSERT_EQ(at(x, y), inside ? whole[VideoWidth + y * VideoWidth + x] : 0xEE) << x << "," << y;
+        }
+    // Ranges past the grid are clipped to it; empty or inverted ones draw nothing.
+    std::fill(mem.begin(), mem.end(), 0xEE);
+    interp_renderBlocks(frame, 5, 5, 3, 9);
+    interp_renderBlocks(frame, 40, 0, 99, 25);
+    EXPECT_EQ(std::vector<uint8_t>(mem.size(), 0xEE), mem);
+    interp_renderBlocks(frame, -7, -3, 1000, 1000);
+    EXPECT_EQ(whole, mem);
 }
 
 TEST(InterpRect, SingleTextureBlockWrapsCoordinatesAndRecordsItsSteps)
