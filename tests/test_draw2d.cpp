@@ -10,6 +10,7 @@
 
 #include "drawdot.h"
 #include "glint_interface.h"
+#include "guarded_frame.h"
 #include "math.h"
 #include "util.h"
 #include "video.h"
@@ -18,32 +19,7 @@ namespace {
 
 constexpr int W = 320, H = 200;
 
-// A frame laid out like the video module's: a zeroed spare row above and below, plus guard
-// bytes beyond them that nothing may touch.
-struct Frame {
-    static constexpr int Guard = 4096;
-    static constexpr uint8_t GuardValue = 0xA5;
-    std::vector<uint8_t> block = std::vector<uint8_t>(Guard + W * 202 + Guard, GuardValue);
-    uint8_t* p;
-    explicit Frame(uint8_t fill = 0)
-    {
-        memset(&block[Guard], 0, W * 202);
-        p = &block[Guard + W];
-        memset(p, fill, W * H);
-    }
-    uint8_t& at(int x, int y) { return p[y * W + x]; }
-    // Spare rows still zero and guards untouched.
-    bool outsideClean() const
-    {
-        for (int i = 0; i < Guard; i++)
-            if (block[i] != GuardValue || block[block.size() - 1 - i] != GuardValue)
-                return false;
-        for (int i = 0; i < W; i++)
-            if (block[Guard + i] != 0 || block[Guard + W * 201 + i] != 0)
-                return false;
-        return true;
-    }
-};
+using Frame = GuardedFrame;
 
 class Lines : public ::testing::Test {
 protected:
