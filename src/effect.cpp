@@ -21,7 +21,7 @@ static Effect* const s_timeline[] = {
     // &Credits_effect,
     // &QxLogo_effect,
     &Tunnel_effect,
-    // &Plane_effect,
+    &Plane_effect,
     // &Rings_effect,
     nullptr,  // keeps the table non-empty while scenes are missing
 };

@@ -194,17 +194,23 @@ Floor floorField() {
             float h = 0.45f + 0.25f * bevel;
             uint8_t kind = 1;
             if (plate & 1) {
-                // Brass scales: rows 8 texels apart, each scale a half-disc overlapping the one
-                // below, every other row shifted by half a scale.
-                const float sx = float(px), sy = float(py);
-                const int row = int(sy / 8.0f);
-                const float ox = (row & 1) ? 4.0f : 0.0f;
-                const float cx = std::floor((sx + ox) / 8.0f) * 8.0f + 4.0f - ox;
-                const float cy = row * 8.0f;
-                const float dx = (sx - cx) / 4.6f, dy = (sy - cy) / 8.5f;
-                const float r = std::sqrt(dx * dx + dy * dy);
-                const float dome = clampf(1.0f - r, 0.0f, 1.0f);
-                h += 0.18f * std::sqrt(dome) - 0.05f * (sy - cy) / 8.0f;
+                // Brass scales: rows 10 texels apart, scales 16 across, every other row shifted by
+                // half a scale; each scale is a disc hanging over the row above it, so what shows
+                // is its lower half: a raised rim at the bottom, tucked in under the next row.
+                const float sx = float(px), sy = float(py), radius = 10.5f;
+                float best = -1e9f, dome = 0;
+                for (int row = int(sy / 10.0f) - 1; row <= int(sy / 10.0f) + 2; ++row) {
+                    const float ox = (row & 1) ? 8.0f : 0.0f;
+                    const float cx = std::floor((sx - ox) / 16.0f + 0.5f) * 16.0f + ox;
+                    const float cy = row * 10.0f;
+                    const float dx = sx - cx, dy = sy - cy;
+                    const float d = std::sqrt(dx * dx + dy * dy);
+                    if (d < radius && cy > best) {
+                        best = cy;
+                        dome = smoothstep(-radius, radius * 0.75f, dy) * (1.0f - std::pow(d / radius, 6.0f));
+                    }
+                }
+                h += 0.22f * dome;
                 kind = 2;
             } else {
                 // Steel: brushed grain and a ring of rivets 6 texels in from the edge.
@@ -215,8 +221,8 @@ Floor floorField() {
                     const float cell = along - std::floor(along / 10.5f + 0.5f) * 10.5f;
                     const float across = ring - 25.5f;
                     const float d = std::sqrt(cell * cell + across * across);
-                    if (d < 2.6f) {
-                        h += 0.20f * std::sqrt(1.0f - (d / 2.6f) * (d / 2.6f));
+                    if (d < 3.0f) {
+                        h += 0.30f * std::sqrt(1.0f - (d / 3.0f) * (d / 3.0f));
                         kind = 3;
                     }
                 }
@@ -331,18 +337,18 @@ qxa::Track tunnelTrack() {
 }
 
 std::vector<qxa::Track> planeTracks() {
-    // A low flight that weaves over the floor and swoops between 1.1 and 3.2 units of height; the
-    // look-at point stays 14 units ahead and below the camera's height, so the view is pitched
-    // down by 5 to 20 degrees and the horizon stays on screen.
+    // A low flight that weaves over the floor and swoops between 3 and 7 units of height (a plate
+    // is 4 units across); the look-at point stays 14 units ahead and below the camera, so the view
+    // is pitched down by 13 to 23 degrees and the horizon stays in the upper half of the picture.
     std::vector<qxa::Key> pos, look;
     for (int i = 0; i <= 40; ++i) {
         const float t = i * 0.5f;
         const float z = 15.0f * t;
         const float x = 9.0f * std::sin(0.33f * t) + 2.5f * std::sin(0.9f * t + 0.7f);
-        const float y = 2.15f + 0.85f * std::sin(0.6f * t + 1.2f) + 0.2f * std::sin(1.7f * t);
+        const float y = 5.0f + 1.6f * std::sin(0.6f * t + 1.2f) + 0.4f * std::sin(1.7f * t);
         pos.push_back(qxa::Key{v3(x, y, z), t});
         const float lx = x + 4.0f * std::sin(0.45f * t + 2.0f);
-        const float ly = y - 14.0f * std::tan((12.5f + 7.0f * std::sin(0.5f * t)) * Pi / 180.0f);
+        const float ly = y - 14.0f * std::tan((18.0f + 5.0f * std::sin(0.5f * t)) * Pi / 180.0f);
         look.push_back(qxa::Key{v3(lx, ly, z + 14.0f), t});
     }
     return {qxa::Track{"CameraPosition", qxa::sampleSpline(pos, 0.05f, false)},
