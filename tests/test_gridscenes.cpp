@@ -21,6 +21,7 @@
 #include "math.h"
 #include "mem.h"
 #include "modplay.h"
+#include "plane.h"
 #include "tunnel.h"
 #include "util.h"
 #include "video.h"
@@ -303,5 +304,197 @@ TEST(Scenes, Tunnel)
         ASSERT_EQ(interp_uvlGrid[n].l, 0) << n;
     for (int n = 0; n < VideoPixels; n++)  // light row 0 of the table is black
         ASSERT_EQ(fb[n], 0) << n;
+    e.deinit();
+}
+
+TEST(Plane, LightAndGreetings)
+{
+    EXPECT_EQ(plane_light(0.0f), 255);
+    EXPECT_EQ(plane_light(1.0f), 253);
+    EXPECT_EQ(plane_light(64.0f), 128);  // 127.5 rounds to even
+    EXPECT_EQ(plane_light(128.0f), 0);
+    EXPECT_EQ(plane_light(1e9f), 0);
+
+    const PlaneGreet* g = plane_getGreets();
+    const int want[PlaneGreetCount][2] = {{20, 50}, {40, 20}, {50, 80}, {30, 50}, {80, 20},  {90, 70}, {100, 30},
+                                          {10, 90}, {70, 50}, {200, 30}, {40, 70}, {80, 90}, {128, 64}};
+    for (int k = 0; k < PlaneGreetCount; k++) {
+        EXPECT_EQ(g[k].x, want[k][0]) << k;
+        EXPECT_EQ(g[k].y, want[k][1]) << k;
+        const size_t len = std::strlen(g[k].text);
+        // Drawn without clipping: every greeting must fit on the screen at its place.
+        EXPECT_LE(g[k].x + 16 * (int)len, VideoWidth) << g[k].text;
+        EXPECT_LE(g[k].y + 12, VideoHeight) << g[k].text;
+        if (k == PlaneGreetCount - 1)
+            break;
+        EXPECT_GE(len, 5u) << g[k].text;
+        EXPECT_LE(len, 16u) << g[k].text;
+        for (size_t c = 0; c < len; c++)
+            EXPECT_TRUE((g[k].text[c] >= 'A' && g[k].text[c] <= 'Z') || std::strchr(" !-.&'", g[k].text[c]))
+                << g[k].text;
+        for (int o = 0; o < k; o++)
+            EXPECT_STRNE(g[k].text, g[o].text);
+    }
+    EXPECT_STREQ(g[PlaneGreetCount - 1].text, "YOU!");
+}
+
+namespace {
+
+// Pixels that differ between two frames, and whether they all lie in the box and are `colour`.
+struct Change {
+    int count = 0, outside = 0, other = 0;
+};
+Change changed(const uint8_t* before, const uint8_t* after, int x0, int y0, int w, int h, uint8_t colour)
+{
+    Change c;
+    for (int n = 0; n < VideoPixels; n++)
+        if (before[n] != after[n]) {
+            const int x = n % VideoWidth, y = n / VideoWidth;
+            c.count++;
+            c.outside += x < x0 || x >= x0 + w || y < y0 || y >= y0 + h;
+            c.other += after[n] != colour;
+        }
+    return c;
+}
+
+// The rays of the grid nodes as the scene casts them (unit corner rays turned by the view).
+vec3 nodeRay(const mat& view, int i, int j)
+{
+    const float k = 1.0f / std::sqrt(3.0f);
+    const vec3 corners[4] = {{-k, k, k, 0}, {-k, -k, k, 0}, {k, -k, k, 0}, {k, k, k, 0}};
+    vec3 r[4];
+    for (int c = 0; c < 4; c++)
+        mat_transformDirection(&view, &corners[c], &r[c]);
+    const float fy = j / 25.0f, fx = i / 40.0f;
+    vec3 d;
+    for (int a = 0; a < 3; a++) {
+        const float l = (&r[0].x)[a] + ((&r[1].x)[a] - (&r[0].x)[a]) * fy;
+        const float rr = (&r[3].x)[a] + ((&r[2].x)[a] - (&r[3].x)[a]) * fy;
+        (&d.x)[a] = l + (rr - l) * fx;
+    }
+    return d;
+}
+
+void expectSceneInvariants(const PlaneState& s, int k)
+{
+    const mat& m = s.plane_view_matrix;
+    // Never below the floor, and looking down at it by less than half the field of view.
+    ASSERT_GT(m.m[3][1], 1.0f) << k;
+    ASSERT_LT(m.m[2][1], 0.0f) << k;
+    ASSERT_GT(m.m[2][1], -0.7071f) << k;
+    const uint16_t want = (uint16_t)((lrintf(s.camera.z * 4.0f) * 256 + lrintf(s.camera.x * 4.0f)) & 0xFFFF);
+    ASSERT_EQ(s.start_ofs, want) << k;
+    // Nodes at or above the horizon are dark; nodes on the floor within 128 are lit.
+    for (int j = 0; j < InterpGridHeight; j++)
+        for (int i = 0; i < InterpGridWidth; i++) {
+            const vec3 d = nodeRay(m, i, j);
+            const uint16_t l = interp_node(i, j).l;
+            if (d.y >= -1e-4f) {
+                ASSERT_EQ(l, 0) << k << " node " << i << "," << j;
+            } else if (-m.m[3][1] / d.y < 120.0f) {
+                ASSERT_GT(l, 0) << k << " node " << i << "," << j;
+            }
+        }
+}
+
+}  // namespace
+
+TEST(Scenes, Plane)
+{
+    Effect& e = Plane_effect;
+    EXPECT_STREQ(e.name, "Plane");
+    EXPECT_EQ(e.startOrder, 19);
+    EXPECT_EQ(e.startRow, 0);
+    ASSERT_EQ(e.init(), 1);
+    PlaneState s;
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, -1);
+    EXPECT_EQ(s.plane_speed, 1.0f);
+    EXPECT_EQ(s.plane_fade_out_timer, 1.0f);
+    EXPECT_EQ(s.white, video_findPaletteNearestIndex(s.palette, 63, 63, 63));
+
+    uint8_t* fb = video_getBuffer(0);
+    e.start();
+    ASSERT_NO_FATAL_FAILURE(at(18, 63));
+    frame(e, Dt);
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, -1);
+    EXPECT_EQ(s.plane_fade_in_timer, Dt);
+    expectLiveEquals([&] { video_fadePaletteFromBlack(s.palette, 0, 256, Dt); }, "fade-in");
+    ASSERT_NO_FATAL_FAILURE(expectSceneInvariants(s, 0));
+
+    // The first trigger brings the first greeting; a zero-length frame keeps the floor, so the
+    // only change is the text, in the palette's white, in its box.
+    const std::vector<uint8_t> bare(fb, fb + VideoPixels);
+    ASSERT_NO_FATAL_FAILURE(at(19, 0));
+    e.update(0.0f);
+    e.render();
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, 0);
+    {
+        const PlaneGreet& g = plane_getGreets()[0];
+        const Change c = changed(bare.data(), fb, g.x, g.y, 16 * (int)std::strlen(g.text), 12, s.white);
+        EXPECT_GT(c.count, 100);
+        EXPECT_EQ(c.outside, 0);
+        EXPECT_EQ(c.other, 0);
+    }
+
+    // One greeting per 8 rows; the scroll follows the camera; the floor stays lit below the horizon.
+    int row = 0, order = 19, k = 0;
+    auto to = [&](int o, int r) {
+        for (; order < o || (order == o && row < r); k++) {
+            if (++row == 64) {
+                row = 0;
+                order++;
+            }
+            at(order, row);
+            frame(e, 1.0f / 8.33f / 2.0f);  // two frames per row, about the music's pace
+            frame(e, 1.0f / 8.33f / 2.0f);
+            plane_getState(&s);
+            if (k % 8 == 0)
+                expectSceneInvariants(s, k);
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(to(19, 63));
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, 7);
+    EXPECT_EQ(s.plane_fast, 0);
+    EXPECT_EQ(s.plane_speed, 1.0f);
+    EXPECT_EQ(s.plane_fade_in_timer, 1.0f);
+
+    // From 20:0 the flight speeds up by 0.5 per second.
+    ASSERT_NO_FATAL_FAILURE(to(20, 0));
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, 8);
+    EXPECT_EQ(s.plane_fast, 1);
+    EXPECT_NEAR(s.plane_speed, 1.0f + 0.5f * 2 * (1.0f / 8.33f / 2.0f), 1e-6f);
+    ASSERT_NO_FATAL_FAILURE(to(20, 40));
+    plane_getState(&s);
+    EXPECT_EQ(s.current_greet, 12);
+    EXPECT_NEAR(s.plane_speed, 1.0f + 0.5f * 41 / 8.33f, 1e-3f);
+    {  // "YOU!" at (128, 64): its box holds the glyphs' white
+        int white = 0;
+        for (int y = 64; y < 76; y++)
+            for (int x = 128; x < 192; x++)
+                white += fb[y * VideoWidth + x] == s.white;
+        EXPECT_GT(white, 40);
+    }
+
+    // 20:58 starts the fade to white, half a second long.
+    ASSERT_NO_FATAL_FAILURE(to(20, 57));
+    plane_getState(&s);
+    EXPECT_EQ(s.plane_fade_out_timer, 1.0f);
+    ASSERT_NO_FATAL_FAILURE(at(20, 58));
+    frame(e, Dt);
+    plane_getState(&s);
+    EXPECT_FLOAT_EQ(s.plane_fade_out_timer, 2.0f * Dt);
+    expectLiveEquals([&] { video_fadePaletteToWhite(s.palette, 0, 256, 2.0f * Dt); }, "fade to white");
+    for (int f = 0; f < 40; f++)
+        frame(e, Dt);
+    plane_getState(&s);
+    EXPECT_EQ(s.plane_fade_out_timer, 1.0f);
+    EXPECT_EQ(s.current_greet, 12);  // "YOU!" stays to the end
+    for (int i = 0; i < 256; i++)
+        ASSERT_EQ(video_getLivePalette()[i], 0x00FFFFFFu) << i;
     e.deinit();
 }
