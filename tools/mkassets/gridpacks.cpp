@@ -5,8 +5,8 @@
 // colour: the palette entry nearest to that colour darkened to the level; row 0 black), a
 // 256 x 256 height map whose displacement wobbles T1 over T0, and the camera tracks.
 //
-// The palettes are brightness ramps per hue, so that every colour has darker relatives of the
-// same hue for the light table to step down through. Textures and height maps are periodic over
+// The palettes are pure brightness ramps, one per hue, so that every colour has darker relatives
+// of the same hue for the light table to step down through. Textures and height maps are periodic over
 // 256 texels in both directions: the floor and the tube wall repeat without seams. T0 is shaded
 // from the same height map that displaces T1, so the glow follows the lumps it lies on.
 #include "artlib.h"
@@ -100,17 +100,38 @@ Flesh fleshField() {
     return f;
 }
 
-Palette tunnelPalette() {
+// A palette of pure brightness ramps: for each hue, steps from black to its brightest colour, so
+// any entry darkened by the light table lands on (or next to) an entry of its own ramp. The ramps
+// take as many even steps as fit in the 254 free entries, and the rest go to half steps on the
+// brightest parts of the ramps, so that no entry off the ramps has to be made up.
+Palette rampPalette(const std::vector<Rgb>& hues) {
+    std::vector<uint32_t> seen;
     Palette p;
-    const Rgb black = rgb(0, 0, 0);
-    p.ramp(64, {black, rgb(14, 1, 3), rgb(32, 4, 8), rgb(48, 12, 15), rgb(58, 28, 28), rgb(62, 46, 42)});  // flesh
-    p.ramp(40, {black, rgb(12, 2, 12), rgb(28, 7, 26), rgb(42, 16, 38), rgb(52, 30, 50)});                // bruise
-    p.ramp(48, {black, rgb(2, 12, 14), rgb(6, 30, 32), rgb(18, 50, 48), rgb(46, 62, 58)});                // glow
-    p.ramp(40, {black, rgb(14, 10, 14), rgb(30, 26, 30), rgb(46, 42, 46), rgb(60, 58, 58)});              // glow over flesh
-    p.ramp(30, {black, rgb(20, 10, 4), rgb(40, 24, 10), rgb(56, 42, 24)});                                 // fat
-    p.ramp(30, {black, rgb(16, 6, 4), rgb(34, 16, 12), rgb(50, 30, 24)});                                  // dark muscle
+    auto put = [&](Rgb c, bool dryRun) {
+        const uint32_t key = uint32_t(std::lround(clampf(c.r, 0, 62))) << 12 |
+                             uint32_t(std::lround(clampf(c.g, 0, 62))) << 6 | uint32_t(std::lround(clampf(c.b, 0, 62)));
+        if (!key || std::find(seen.begin(), seen.end(), key) != seen.end()) return;
+        seen.push_back(key);
+        if (!dryRun) p.add(c);
+    };
+    auto steps = [&](int n, bool dryRun) {
+        seen.clear();
+        for (const Rgb& h : hues)
+            for (int i = 1; i <= n; ++i) put(scale(h, float(i) / float(n)), dryRun);
+        return seen.size();
+    };
+    int n = 8;
+    while (steps(n + 1, true) <= 254) ++n;
+    steps(n, false);
+    for (int i = n - 1; i >= 1 && seen.size() < 254; --i)
+        for (size_t k = 0; k < hues.size() && seen.size() < 254; ++k) put(scale(hues[k], (i + 0.5f) / float(n)), false);
     p.finish();
     return p;
+}
+
+Palette tunnelPalette() {
+    return rampPalette({rgb(58, 14, 17), rgb(62, 34, 33), rgb(62, 50, 47), rgb(44, 13, 40), rgb(44, 18, 10),
+                        rgb(20, 62, 58), rgb(60, 61, 62), rgb(60, 46, 24)});
 }
 
 // Flesh colour for a tint (-1 purple .. 1 pale), before lighting.
@@ -238,14 +259,8 @@ Floor floorField() {
 }
 
 Palette planePalette() {
-    Palette p;
-    const Rgb black = rgb(0, 0, 0);
-    p.ramp(70, {black, rgb(6, 8, 11), rgb(16, 19, 24), rgb(30, 34, 40), rgb(46, 50, 56), rgb(60, 62, 62)});  // steel
-    p.ramp(56, {black, rgb(14, 8, 3), rgb(30, 19, 7), rgb(46, 32, 13), rgb(58, 46, 26), rgb(62, 58, 44)});  // brass
-    p.ramp(56, {black, rgb(18, 2, 0), rgb(40, 8, 1), rgb(58, 24, 2), rgb(63, 46, 12), rgb(63, 60, 40)});   // energy
-    p.ramp(40, {black, rgb(12, 8, 8), rgb(28, 20, 18), rgb(44, 32, 26), rgb(58, 46, 36)});                  // warm steel
-    p.finish();
-    return p;
+    return rampPalette({rgb(50, 55, 62), rgb(62, 62, 60), rgb(58, 42, 18), rgb(62, 56, 38), rgb(60, 14, 2),
+                        rgb(63, 36, 6), rgb(63, 58, 30), rgb(56, 46, 42)});
 }
 
 Rgb energyColour(float g) {
