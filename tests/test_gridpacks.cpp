@@ -27,12 +27,20 @@ std::vector<uint8_t> readAll(const fs::path& p)
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
+fs::path generatedRoot() { return fs::temp_directory_path() / ("tidewater_gridpacks_" + std::to_string(::getpid())); }
+
+class Cleanup : public ::testing::Environment {
+public:
+    void TearDown() override { fs::remove_all(generatedRoot()); }
+};
+const auto* const s_cleanup = ::testing::AddGlobalTestEnvironment(new Cleanup);
+
 // Runs the generator into a fresh folder (once per process per run name) and returns srcdata/.
 fs::path generated(const char* run = "a")
 {
     static std::string s_done[2];
     const int slot = run[0] == 'a' ? 0 : 1;
-    const fs::path dir = fs::temp_directory_path() / ("tidewater_gridpacks_" + std::to_string(::getpid())) / run;
+    const fs::path dir = generatedRoot() / run;
     if (s_done[slot].empty()) {
         fs::remove_all(dir);
         for (const auto& g : mkassets::allGenerators())
