@@ -17,6 +17,7 @@
 
 #include "artlib.h"
 #include "qxa.h"
+#include "render3d_datafile.h"
 
 #include "effect.h"
 #include "file.h"
@@ -323,7 +324,7 @@ TEST(Plane, LightAndGreetings)
 
     const PlaneGreet* g = plane_getGreets();
     const int want[PlaneGreetCount][2] = {{20, 50}, {40, 20}, {50, 80}, {30, 50}, {80, 20},  {90, 70}, {100, 30},
-                                          {10, 90}, {70, 50}, {200, 30}, {40, 70}, {80, 90}, {128, 64}};
+                                 {10, 90}, {70, 50}, {200, 30}, {40, 70}, {80, 90}, {128, 64}};
     for (int k = 0; k < PlaneGreetCount; k++) {
         EXPECT_EQ(g[k].x, want[k][0]) << k;
         EXPECT_EQ(g[k].y, want[k][1]) << k;
@@ -508,25 +509,6 @@ TEST(Scenes, Plane)
 // Bad assets: a light table of another size, or an animation without the camera track, fails the
 // scene's init with one line (start-up then fails); a missing height map ends the process.
 namespace {
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    for (int k = 0; k < 4; k++)
-        b[at + k] = (uint8_t)(v >> (8 * k));
-}
-std::vector<uint8_t> datafile(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files)
-{
-    std::vector<uint8_t> b(8 + 80 * files.size());
-    put32(b, 0, FileIdent);
-    put32(b, 4, (uint32_t)files.size());
-    for (size_t i = 0; i < files.size(); i++) {
-        const size_t e = 8 + 80 * i;
-        put32(b, e, (uint32_t)b.size());
-        put32(b, e + 4, (uint32_t)files[i].second.size());
-        std::memcpy(&b[e + 16], files[i].first.c_str(), files[i].first.size() + 1);
-        b.insert(b.end(), files[i].second.begin(), files[i].second.end());
-    }
-    return b;
-}
 // A file of the show's datafile (mounted by the environment).
 std::vector<uint8_t> shippedFile(const char* name)
 {
@@ -538,11 +520,10 @@ std::vector<uint8_t> shippedFile(const char* name)
 }
 // Runs the effect's init on a datafile in a child: exit 3 when init fails, 4 when it succeeds.
 // Start-up messages go to standard output: send it to standard error, where the test reads it.
-void initOn(const std::vector<uint8_t>& data, Effect& e)
+void initOn(const std::vector<std::pair<std::string, render3d_test::Bytes>>& files, Effect& e)
 {
     dup2(2, 1);
-    char error[256];
-    if (!file_tryMountMemory(data.data(), data.size(), error, sizeof error))
+    if (!render3d_test::mount(files))
         std::exit(5);
     std::exit(e.init() == 0 ? 3 : 4);
 }
@@ -559,26 +540,26 @@ TEST(GridScenesDeathTest, BadAssetsFailInitWithOneLine)
     const auto smallLight = art::buildTga8(std::vector<uint8_t>(16 * 16, 1), 16, 16, pal);
     const auto wrongTrack = qxa::build({qxa::Track{"Camera", {qxa::Key{art::v3(0, 0, 0), 0.0f}}}});
 
-    EXPECT_EXIT(initOn(datafile({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
-                                 {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", track}}),
+    EXPECT_EXIT(initOn({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
+                        {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", track}},
                        Tunnel_effect),
                 ::testing::ExitedWithCode(4), "");
-    EXPECT_EXIT(initOn(datafile({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", smallLight},
-                                 {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", track}}),
+    EXPECT_EXIT(initOn({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", smallLight},
+                        {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", track}},
                        Tunnel_effect),
                 ::testing::ExitedWithCode(3), "tunnel: srcdata/tunltlut.tga is not a 256 x 256 8-bit light table");
-    EXPECT_EXIT(initOn(datafile({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
-                                 {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", wrongTrack}}),
+    EXPECT_EXIT(initOn({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
+                        {"srcdata/fleshbmp.raw", bump}, {"srcdata/tunnel.qxa", wrongTrack}},
                        Tunnel_effect),
                 ::testing::ExitedWithCode(3), "tunnel: srcdata/tunnel.qxa has no track 'Camera\\|CameraAction'");
-    EXPECT_EXIT(initOn(datafile({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
-                                 {"srcdata/tunnel.qxa", track}}),
+    EXPECT_EXIT(initOn({{"srcdata/tunnel.qxp", pack}, {"srcdata/tunltlut.tga", light},
+                        {"srcdata/tunnel.qxa", track}},
                        Tunnel_effect),
                 ::testing::ExitedWithCode(1), "fleshbmp.raw");
-    EXPECT_EXIT(initOn(datafile({{"srcdata/plane.qxp", shippedFile("srcdata/plane.qxp")},
-                                 {"srcdata/plnltlut.tga", shippedFile("srcdata/plnltlut.tga")},
-                                 {"srcdata/met-scal.raw", shippedFile("srcdata/met-scal.raw")},
-                                 {"srcdata/planeani.qxa", wrongTrack}}),
+    EXPECT_EXIT(initOn({{"srcdata/plane.qxp", shippedFile("srcdata/plane.qxp")},
+                        {"srcdata/plnltlut.tga", shippedFile("srcdata/plnltlut.tga")},
+                        {"srcdata/met-scal.raw", shippedFile("srcdata/met-scal.raw")},
+                        {"srcdata/planeani.qxa", wrongTrack}},
                        Plane_effect),
                 ::testing::ExitedWithCode(3), "plane: srcdata/planeani.qxa needs the tracks");
 }
