@@ -27,6 +27,13 @@ struct GridRays {
 };
 void gridscene_turnRays(const mat* view, const vec3 rays[4], float rowScale, GridRays* out);
 
+// A 0..1 timer moved on by amount, stopping at exactly 1.0.
+inline float gridscene_advance(float timer, float amount)
+{
+    timer += amount;
+    return timer < 1.0f ? timer : 1.0f;
+}
+
 inline vec3 gridscene_add(vec3 a, vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z, 0.0f}; }
 inline vec3 gridscene_sub(vec3 a, vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z, 0.0f}; }
 inline vec3 gridscene_scale(vec3 a, float s) { return {a.x * s, a.y * s, a.z * s, 0.0f}; }

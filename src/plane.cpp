@@ -179,21 +179,15 @@ static void render()
     }
 }
 
-static float advance(float timer, float amount)
-{
-    timer += amount;
-    return timer < 1.0f ? timer : 1.0f;
-}
-
 static void postRetraceUpdate(float dt)
 {
     const uint8_t* pal = plane_image_pack->palette;
     if (plane_fade_in_timer < 1.0f) {
-        plane_fade_in_timer = advance(plane_fade_in_timer, dt);
+        plane_fade_in_timer = gridscene_advance(plane_fade_in_timer, dt);
         video_fadePaletteFromBlack(pal, 0, 256, plane_fade_in_timer);
     }
     if (plane_fade_out_timer < 1.0f) {
-        plane_fade_out_timer = advance(plane_fade_out_timer, dt * 2.0f);
+        plane_fade_out_timer = gridscene_advance(plane_fade_out_timer, dt * 2.0f);
         video_fadePaletteToWhite(pal, 0, 256, plane_fade_out_timer);
     }
 }

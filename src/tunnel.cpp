@@ -223,9 +223,7 @@ static void render()
 static void postRetraceUpdate(float dt)
 {
     if (tunnel_fade_in_timer < 1.0f) {
-        tunnel_fade_in_timer += dt;
-        if (tunnel_fade_in_timer > 1.0f)
-            tunnel_fade_in_timer = 1.0f;
+        tunnel_fade_in_timer = gridscene_advance(tunnel_fade_in_timer, dt);
         video_fadePaletteFromBlack(tunnel_image_pack->palette, 0, 256, tunnel_fade_in_timer);
     }
 }
