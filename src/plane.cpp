@@ -85,7 +85,7 @@ static int init()
     }
     for (vec3& r : s_rays) {
         const float len = 1.0f / math_rsqrt(r.x * r.x + r.y * r.y + r.z * r.z);
-        r = gridscene_scale(r, 1.0f / len);
+        r = {r.x / len, r.y / len, r.z / len, 0.0f};
     }
     plane_font = font_loadFromFile("srcdata/312.tga", 16, 12, 0, 4, 20, 32);
     if (!plane_font)

@@ -44,14 +44,14 @@ static GridRays s_rotatedRays;
 
 // Per-frame node work: the raw v of each node (1024 per turn, the wrap at +-pi included), whether
 // its ray met the wall, and the blocks that lay on the first drawing's cut.
-enum { MaxCutBlocks = 64 };
+enum { MaxCutBlocks = (InterpGridWidth - 1) * (InterpGridHeight - 1) };
 static int32_t s_rawV[InterpGridNodes];
 static uint8_t s_hit[InterpGridNodes];
 static struct {
     int16_t i, j;
 } s_cut[MaxCutBlocks];
 static int s_cutBlocks;
-static int s_uncutBlocks;
+static int s_redrawnBlocks;
 
 float tunnel_hit(vec3 p, vec3 d)
 {
@@ -70,8 +70,9 @@ int tunnel_light(float t, float radius)
 {
     if (!(radius > 0.0f))
         return 0;
+    const float k = 1.0f / (radius * radius);
     const float d = t < radius ? t : radius;
-    return (int)(lrintf(255.0f * (1.0f - d * d / (radius * radius))) & 0xFF);
+    return (int)(lrintf(255.0f * (1.0f - d * d * k)) & 0xFF);
 }
 
 // The representative of v modulo 256 nearest to ref.
@@ -200,23 +201,24 @@ static void render()
 
     // Draw with v following the node above, which leaves the cut running down from the
     // vanishing point; then redraw the blocks on that cut with v following the node below,
-    // whose cut runs up instead. Only a block around the vanishing point itself stays on both.
+    // whose cut runs up instead. Only the blocks right around the vanishing point, where v turns
+    // fast and the light never reaches, stay on both.
     uint8_t* frame = video_getBuffer(0);
     tunnel_chainV(s_rawV, s_hit, 0, interp_uvlGrid);
     interp_render(frame);
     s_cutBlocks = 0;
+    s_redrawnBlocks = 0;
     for (int j = 0; j < InterpGridHeight - 1; j++)
         for (int i = 0; i < InterpGridWidth - 1; i++)
-            if (tunnel_blockOnCut(interp_uvlGrid, i, j) && s_cutBlocks < MaxCutBlocks)
+            if (tunnel_blockOnCut(interp_uvlGrid, i, j))
                 s_cut[s_cutBlocks++] = {(int16_t)i, (int16_t)j};
     if (!s_cutBlocks)
         return;
     tunnel_chainV(s_rawV, s_hit, 1, interp_uvlGrid);
-    s_uncutBlocks = 0;
     for (int k = 0; k < s_cutBlocks; k++)
         if (!tunnel_blockOnCut(interp_uvlGrid, s_cut[k].i, s_cut[k].j)) {
             interp_renderBlocks(frame, s_cut[k].i, s_cut[k].j, s_cut[k].i + 1, s_cut[k].j + 1);
-            s_uncutBlocks++;
+            s_redrawnBlocks++;
         }
 }
 
@@ -241,5 +243,5 @@ void tunnel_getState(TunnelState* out)
     out->palette = tunnel_image_pack ? tunnel_image_pack->palette : nullptr;
     out->textures = tunnel_interp_textures;
     out->cut_blocks = s_cutBlocks;
-    out->redrawn_blocks = s_uncutBlocks;
+    out->redrawn_blocks = s_redrawnBlocks;
 }
