@@ -20,8 +20,8 @@ static Effect* const s_timeline[] = {
     &Wire_effect,
     // &Credits_effect,
     // &QxLogo_effect,
-    // &Tunnel_effect,
-    // &Plane_effect,
+    &Tunnel_effect,
+    &Plane_effect,
     &Rings_effect,
     nullptr,  // keeps the table non-empty while scenes are missing
 };

@@ -1,7 +1,9 @@
 // Golden frames: the show runs headless at a fixed step from order 5 (`--start 5 --shots`, so the
-// opening scenes do not enter into it), and the pixels of frames at chosen music positions in Wire
-// and the five object scenes are hashed and compared with the table below: every look of Wire, and
-// the frames before and after each object scene's kick; Rings fading in, at two angles, fading out. A picture change must be deliberate:
+// opening scenes do not enter into it), and the pixels of frames at chosen music positions of
+// every scene after it are hashed and compared with the table below: every look of Wire, the
+// frames before and after each object scene's kick, the tunnel before and after its light dies,
+// the rings fading in and out, every greeting, the speed-up and the whiteout of the plane. A
+// picture change must be deliberate:
 // regenerate the table with
 //   TIDEWATER_GOLDEN_PRINT=1 ./test_golden
 // and say why in the commit.
@@ -28,23 +30,44 @@ struct Golden {
 const Golden s_golden[] = {
     {"05-32", "Wire: see-through wireframe",           0x56edd17dd6d96bd5ull},
     {"06-32", "Wire: hidden-line wireframe",           0xf8ac6e7e90a44159ull},
-    {"07-32", "Wire: solid, texture and env map",      0x7c3de20df2db6752ull},
-    {"08-06", "Wire: solid with wireframe",            0xf76b7d238b612428ull},
-    {"08-09", "Wire: wire flash",                      0x5cc3ad050465803cull},
-    {"08-60", "Wire: final fade",                      0xefa2f656c5e0e562ull},
+    {"07-32", "Wire: solid, texture and env map",      0x3e30d47172eedcc9ull},
+    {"08-06", "Wire: solid with wireframe",            0x0fae8e83a19c8252ull},
+    {"08-09", "Wire: wire flash",                      0xba2e159e36473a57ull},
+    {"08-60", "Wire: final fade",                      0xcb9b91c3de80d5ebull},
+    {"09-08", "Tunnel: fading in",                     0x33474dfde3b99a4bull},
+    {"09-40", "Tunnel: lit flesh and glowing web",     0x3d63559a85453db4ull},
+    {"10-20", "Tunnel: swinging camera",               0x9a2466d196c873c7ull},
+    {"10-50", "Tunnel: light radius collapsing",       0x5446ae5b88b470ebull},
+    {"10-62", "Tunnel: dark",                          0x9ebf9a6ec921bb25ull},
     {"11-60", "Spike: ball before the kick",           0x67fb3489cbb8fad2ull},
     {"12-02", "Spike: spikes growing after the kick",  0x1a168c4a4763c752ull},
     {"12-32", "Spike: spiky",                          0x4b67fa635767be30ull},
-    {"13-60", "Knot: before the kick",                 0xce185128cecc0b21ull},
-    {"14-02", "Knot: after the kick",                  0xab185f19b41698bdull},
+    {"13-60", "Knot: before the kick",                 0x3fd596533c135a24ull},
+    {"14-02", "Knot: after the kick",                  0x1e418a4ed66a6339ull},
     {"15-60", "Skull: before the kick",                0x0dbbd5bbcdc7fd72ull},
     {"16-02", "Skull: after the kick",                 0x11aa7f0f58596910ull},
     {"17-01", "Rings: fading in",                      0xc4d8611b5f2b95d2ull},
     {"17-40", "Rings: mid-scene",                      0xbfcd192e3b1b4419ull},
     {"18-24", "Rings: mid-scene, another angle",       0x74836ae6b319f421ull},
     {"18-61", "Rings: fading out",                     0xc141f6573cbd083dull},
-    {"21-60", "Tendril: before the kick",              0x885c30e0d92cfa6bull},
-    {"22-02", "Tendril: after the kick",               0xc1e7adc610f2e924ull},
+    {"19-04", "Plane: greeting 0",                     0xc34a7e287ecde305ull},
+    {"19-12", "Plane: greeting 1",                     0x205f807f05af69d1ull},
+    {"19-20", "Plane: greeting 2",                     0x2b80e8a578cd0292ull},
+    {"19-28", "Plane: greeting 3",                     0x88db46470224a12dull},
+    {"19-36", "Plane: greeting 4",                     0x7d3a98a39d0281f6ull},
+    {"19-44", "Plane: greeting 5",                     0x4a81000b4feaa6c3ull},
+    {"19-52", "Plane: greeting 6",                     0x40a38e3b829a2336ull},
+    {"19-60", "Plane: greeting 7, before the speed-up", 0x59aa8e137a024aeeull},
+    {"20-04", "Plane: greeting 8, speeding up",        0x6f54ce9a53497044ull},
+    {"20-12", "Plane: greeting 9",                     0x9b5fc61de187fde7ull},
+    {"20-20", "Plane: greeting 10",                    0x8dfa8fd7ac875a42ull},
+    {"20-28", "Plane: greeting 11",                    0x08b9a3b1921833aaull},
+    {"20-36", "Plane: greeting 12",                    0x8f938fd89579cbd8ull},
+    {"20-56", "Plane: fast, before the whiteout",      0x45ead37bd7a1dd77ull},
+    {"20-60", "Plane: fading to white",                0xf37e135f58c4be45ull},
+    {"20-62", "Plane: white",                          0x8b0b3c396afc3ff5ull},
+    {"21-60", "Tendril: before the kick",              0x714c1ef96ac5cee5ull},
+    {"22-02", "Tendril: after the kick",               0x4d71a90fe4d38ce8ull},
     {"23-60", "FinalTorus: before the kick",           0x6a2b94e4dab27c96ull},
     {"24-02", "FinalTorus: overlay on",                0xd5133c219b949b29ull},
     {"24-12", "FinalTorus: overlay off",               0xa00bf022b52c182cull},
