@@ -60,6 +60,13 @@ inline float math_wrapDegrees(float a)
     return a;
 }
 
+// Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there (Spike's morph,
+// the Credits ribbons' wipe).
+inline float ease_inOutQuad(float t)
+{
+    return t < 0.5f ? 2.0f * t * t : -1.0f + (4.0f - 2.0f * t) * t;
+}
+
 void vec3_cross(const vec3* a, const vec3* b, vec3* out);
 void vec3_normalise(vec3* v);
 
