@@ -22,7 +22,7 @@ static Effect* const s_timeline[] = {
     &QxLogo_effect,
     // &Tunnel_effect,
     // &Plane_effect,
-    // &Rings_effect,
+    &Rings_effect,
     nullptr,  // keeps the table non-empty while scenes are missing
 };
 

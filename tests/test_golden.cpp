@@ -1,9 +1,10 @@
 // Golden frames: the show runs headless at a fixed step (`--shots`), and the pixels of frames at
 // chosen music positions are hashed and compared with the tables below. The middle of the show runs
-// from order 5 (so the opening does not enter into it): every look of Wire, and the frames before
-// and after each object scene's kick. The opening (Credits) runs from the show's start to order 5,
-// the closing (QxLogo) from order 25, each on its own so that no other scene's use of the shared
-// random generator changes them. A picture change must be deliberate:
+// from order 5 (so the opening does not enter into it): every look of Wire, the frames before and
+// after each object scene's kick, and Rings fading in, at two angles and fading out. The opening
+// (Credits) runs from the show's start to order 5 and the closing (QxLogo) from order 25, each on
+// its own, so that no other scene's use of the shared random generator changes them. A picture
+// change must be deliberate:
 // regenerate the table with
 //   TIDEWATER_GOLDEN_PRINT=1 ./test_golden
 // and say why in the commit.
@@ -37,12 +38,16 @@ const Golden s_golden[] = {
     {"11-60", "Spike: ball before the kick",           0x67fb3489cbb8fad2ull},
     {"12-02", "Spike: spikes growing after the kick",  0x1a168c4a4763c752ull},
     {"12-32", "Spike: spiky",                          0x4b67fa635767be30ull},
-    {"13-60", "Knot: before the kick",                 0x3fd596533c135a24ull},
-    {"14-02", "Knot: after the kick",                  0x1e418a4ed66a6339ull},
+    {"13-60", "Knot: before the kick",                 0x39715112e8dc64e3ull},
+    {"14-02", "Knot: after the kick",                  0x12aff5e8fbb7e4b5ull},
     {"15-60", "Skull: before the kick",                0x0dbbd5bbcdc7fd72ull},
     {"16-02", "Skull: after the kick",                 0x11aa7f0f58596910ull},
-    {"21-60", "Tendril: before the kick",              0x714c1ef96ac5cee5ull},
-    {"22-02", "Tendril: after the kick",               0x4d71a90fe4d38ce8ull},
+    {"17-01", "Rings: fading in",                      0xc4d8611b5f2b95d2ull},
+    {"17-40", "Rings: mid-scene",                      0xbfcd192e3b1b4419ull},
+    {"18-24", "Rings: mid-scene, another angle",       0x74836ae6b319f421ull},
+    {"18-61", "Rings: fading out",                     0xc141f6573cbd083dull},
+    {"21-60", "Tendril: before the kick",              0x8efa7fcbc3644127ull},
+    {"22-02", "Tendril: after the kick",               0xb438de3d0ad1d4ecull},
     {"23-60", "FinalTorus: before the kick",           0x6a2b94e4dab27c96ull},
     {"24-02", "FinalTorus: overlay on",                0xd5133c219b949b29ull},
     {"24-12", "FinalTorus: overlay off",               0xa00bf022b52c182cull},
@@ -51,15 +56,15 @@ const Golden s_golden[] = {
 
 const Golden s_opening[] = {
     {"00-08", "Credits: the first name typed",         0x614329ff089061b4ull},
-    {"00-40", "Credits: the name turned into dots",    0x320f73a962ddbb51ull},
-    {"00-52", "Credits: the dots crumbling",           0xd69c8fe638720067ull},
-    {"01-04", "Credits: flash, letters flickering",    0x8155486e0573fabfull},
-    {"02-20", "Credits: ribbons half in",              0x93c4652e65c694dfull},
-    {"03-36", "Credits: the last name crumbling",      0x124431959dc33d21ull},
-    {"04-02", "Credits: the logo's flash and glitch",  0x8073c679856c9859ull},
-    {"04-13", "Credits: a glitch burst",               0x81c1ca0bb44e1740ull},
-    {"04-40", "Credits: the plain logo growing",       0xf6b8cbdc40b6b3a7ull},
-    {"04-52", "Credits: the zoom",                     0x6e42d72b1cbca610ull},
+    {"00-40", "Credits: the name turned into dots",    0x600c7912a0be41b0ull},
+    {"00-52", "Credits: the dots crumbling",           0x528376daa12fb81bull},
+    {"01-04", "Credits: flash, letters flickering",    0xabe5a37fcd66cd94ull},
+    {"02-20", "Credits: ribbons half in",              0xe7d1ce59b7479015ull},
+    {"03-36", "Credits: the last name crumbling",      0x9426286ac8a718fbull},
+    {"04-02", "Credits: the logo's flash and glitch",  0x33c2fc953e387547ull},
+    {"04-13", "Credits: a glitch burst",               0x7258f097296bf124ull},
+    {"04-40", "Credits: the plain logo growing",       0x45ad6972de6ac2c1ull},
+    {"04-52", "Credits: the zoom",                     0x5ba80c2061dcc0f0ull},
     {"04-62", "Credits: the whiteout",                 0x0766d558e4129925ull},
 };
 
