@@ -87,19 +87,10 @@ static Trigger credit_triggers[18] = {
     {4, 32, 0, {.code = 0x400}}, {4, 34, 0, {.code = 0x300}}, {4, 48, 0, {.code = 0x500}},
 };
 
-// Rounded in the current mode, limited to the int range (positions come from floats that a
-// hostile asset or time step could make huge).
-static inline int roundToInt(float v)
-{
-    if (!(v > -2147483648.0f && v < 2147483648.0f))
-        return INT32_MIN;
-    return (int)lrintf(v);
-}
-
 static inline float sinDegrees(float degrees)
 {
     // 8192 steps per turn; the index is converted in the current mode (ceiling in the ribbons).
-    return g_sincosf[2 * (roundToInt(degrees * 22.7555f) & SinCosMask)];
+    return g_sincosf[2 * (math_roundPosition(degrees * 22.7555f) & SinCosMask)];
 }
 
 // ---- particle looks -----------------------------------------------------------------------------
@@ -113,7 +104,7 @@ static void particleRenderFunc(const Particle2d* p, uint8_t* buffer)
 // A spark: its colour lit by its level of life and depth, blended over the frame.
 static void sparkParticleRenderFunc(const Particle3d* p, uint8_t* buffer)
 {
-    const int x = roundToInt(p->sx), y = roundToInt(p->sy);
+    const int x = math_roundPosition(p->sx), y = math_roundPosition(p->sy);
     if (x < 0 || x >= VideoWidth || y < 0 || y >= VideoHeight)
         return;  // 319.6 passes the pool's screen test but rounds past the edge
     const int level = credits_sparkLevel(p->life, p->initialLife, p->depth, s_lightRows);
@@ -251,8 +242,8 @@ static void hideCurrentCredit()
     for (int i = 0; i < n; i++) {
         if (!(p[i].life >= 0.0f))
             continue;
-        p[i].sx = roundToInt(p[i].x);
-        p[i].sy = roundToInt(p[i].y);
+        p[i].sx = math_roundPosition(p[i].x);
+        p[i].sy = math_roundPosition(p[i].y);
         smallest = p[i].sx < smallest ? p[i].sx : smallest;
         largest = p[i].sx > largest ? p[i].sx : largest;
     }
@@ -274,8 +265,8 @@ static void updateCreditParticles(float dt)
     for (int i = 0; i < text_particles->count; i++) {
         if (!(p[i].life >= 0.0f))
             continue;
-        p[i].sx = roundToInt(p[i].x);
-        p[i].sy = roundToInt(p[i].y);
+        p[i].sx = math_roundPosition(p[i].x);
+        p[i].sy = math_roundPosition(p[i].y);
         p[i].life -= dt;
     }
 }
@@ -403,16 +394,16 @@ static void update(float dt)
 static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, const uint8_t* texture)
 {
     const float dv = 1.0f / (bottom - top);
-    int y0 = roundToInt(top);
-    const int y1 = roundToInt(bottom);
-    const int column = roundToInt(floorf(u * 128.0f)) & 127;
+    int y0 = math_roundPosition(top);
+    const int y1 = math_roundPosition(bottom);
+    const int column = math_roundPosition(floorf(u * 128.0f)) & 127;
     float v = ((float)y0 - top) * dv;
     const uint8_t* lut = credits_pack->lut;
     // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
     for (; y0 < 0 && y0 < y1; y0++)
         v += dv;
     for (int y = y0; y < y1 && y < VideoHeight; y++) {
-        const int row = roundToInt(v * 64.0f) & 63;
+        const int row = math_roundPosition(v * 64.0f) & 63;
         uint8_t* pixel = buffer + y * VideoWidth + x;
         *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
         v += dv;
@@ -422,7 +413,7 @@ static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, 
 static void drawRibbons(uint8_t* buffer)
 {
     util_fpuSetCeilMode();
-    const int x0 = roundToInt(319.0f - 319.0f * ease_inOutQuad(reveal));
+    const int x0 = math_roundPosition(319.0f - 319.0f * ease_inOutQuad(reveal));
     float a = indexx, b = indexy, u = 0.0f;
     for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x++) {
         const float s = sinDegrees((float)x);
@@ -441,8 +432,8 @@ static void drawGlitchLogo(uint8_t* buffer)
 {
     const int w = credits_logo->width, h = credits_logo->height;
     const int left = (320 - w) >> 1, upper = (200 - h) >> 1;
-    const int xs = roundToInt(glitch_xscale * 65536.0f), ys = roundToInt(glitch_yscale * 65536.0f);
-    const int g0 = roundToInt(glitch_ofs);
+    const int xs = math_roundPosition(glitch_xscale * 65536.0f), ys = math_roundPosition(glitch_yscale * 65536.0f);
+    const int g0 = math_roundPosition(glitch_ofs);
     const uint8_t* src = credits_logo->pixels;
     for (int row = 0; row < h; row++)
         for (int col = 0; col < w; col++) {
