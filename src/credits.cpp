@@ -1,6 +1,7 @@
 // Credits scene. Most of it runs off its own command table (credit_triggers): names, dissolves,
 // the glitch logo, its bursts and the zoom. Random numbers come from the shared generator, in the
-// order the steps below draw them: spark bursts, then the letters' flicker, then a dissolve.
+// order update draws them: a spark burst, then a dissolve's scatter (from the command table), then
+// the letters' flicker.
 #include "credits.h"
 
 #include <cmath>
