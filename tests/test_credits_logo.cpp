@@ -449,6 +449,7 @@ int withFiles(Files files, int (*body)())
             int size = 0;
             uint8_t* data = (uint8_t*)file_readAll(name, &size);
             files.push_back({name, render3d_test::Bytes(data, data + size)});
+            mem_free(data);
         }
     }
     return render3d_test::mount(files) ? body() : 5;
