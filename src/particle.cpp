@@ -1,7 +1,6 @@
 // 2D particle pool.
 #include "particle.h"
 
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -9,15 +8,6 @@
 #include "math.h"
 #include "mem.h"
 #include "video.h"
-
-// Rounded in the current mode. A position beyond the int range, or not a number, maps to a value
-// that is off every screen instead of wrapping back onto it.
-static inline int32_t roundPosition(float v)
-{
-    if (!(v > -2147483648.0f && v < 2147483648.0f))
-        return INT32_MIN;
-    return (int32_t)lrintf(v);
-}
 
 static inline bool live(const Particle2d& p)
 {
@@ -71,8 +61,8 @@ void particle2d_update(ParticleSystem2d* system, float dt)
         p.life -= dt;
         p.x += p.vx * dt;
         p.y += p.vy * dt;
-        p.sx = roundPosition(p.x);
-        p.sy = roundPosition(p.y);
+        p.sx = math_roundPosition(p.x);
+        p.sy = math_roundPosition(p.y);
     }
 }
 
@@ -88,15 +78,15 @@ void particle2d_updateWithAccleration(ParticleSystem2d* system, float dt)
         p.y += p.vy * dt;
         p.ax = p.ay = 0.0f;
         p.life -= dt;
-        p.sx = roundPosition(floorf(p.x));
-        p.sy = roundPosition(floorf(p.y));
+        p.sx = math_roundPosition(floorf(p.x));
+        p.sy = math_roundPosition(floorf(p.y));
     }
 }
 
 void particle2d_updateParticle(Particle2d* p, const float* field, float step)
 {
-    p->sx = roundPosition(p->x);
-    p->sy = roundPosition(p->y);
+    p->sx = math_roundPosition(p->x);
+    p->sy = math_roundPosition(p->y);
     if (p->sx < 0 || p->sx >= VideoWidth || p->sy < 0 || p->sy >= VideoHeight)
         return;
     if (field) {
@@ -126,7 +116,7 @@ void particle2d_updateWithField(ParticleSystem2d* system, const float* field, fl
         p.life -= dt;
         if (p.life < 0.0f)
             continue;
-        const int32_t rx = roundPosition(p.x), ry = roundPosition(p.y);
+        const int32_t rx = math_roundPosition(p.x), ry = math_roundPosition(p.y);
         if (rx < 0)
             p.x = 319.0f;
         else if (rx >= VideoWidth)
