@@ -1,7 +1,8 @@
 // The whole show, frame for frame and sample for sample: the program runs headless at a fixed
-// 15 frames per second (every row of the music still lasts longer than a frame, so every scene
-// and every event is reached) and prints one hash per scene over every frame that scene presents,
-// plus one over the music. Any change to a pixel of any frame, or to a sample, shows here.
+// 15 frames per second (a row of the music, 125 BPM at speed 6, lasts 0.12 s: longer than a
+// frame, so every position a scene or event starts at is polled) and prints one hash per scene
+// over every frame that scene presents, plus one over the music. Any change to a pixel of any
+// frame, or to a sample, shows here.
 //
 // A change to the pictures or the music must be deliberate: regenerate the table with
 //   TIDEWATER_FINGERPRINT_PRINT=1 build/test_fingerprint
@@ -29,14 +30,19 @@ struct Print {
 
 // clang-format off
 const Print s_prints[] = {
-    {"Wire",       0x0d54df3d426c2909ull},
-    {"Spike",      0x614621beeebe9815ull},
-    {"Knot",       0x88e7e7091ae63626ull},
-    {"Skull",      0x7059003ec371df9full},
-    {"Tendril",    0x1e0fc0c3811fba62ull},
-    {"FinalTorus", 0xe6d0a229724aeaa1ull},
-    {"end",        0xb7b725b914373325ull},
-    {"audio",      0xcd6e03b4d23ad8b1ull},
+    {"Credits",    0x4a29594281cdece7ull},  // 577 frames
+    {"Wire",       0x582573a4e74fded6ull},  // 460 frames
+    {"Tunnel",     0x93db3364ca87c94bull},  // 231 frames
+    {"Spike",      0xd4eb8e73aab028d8ull},  // 230 frames
+    {"Knot",       0x88e7e7091ae63626ull},  // 231 frames
+    {"Skull",      0x2d9efd9649f7a79full},  // 230 frames
+    {"Rings",      0x1384a81cccde0ec5ull},  // 230 frames
+    {"Plane",      0x84e971a06d72c300ull},  // 231 frames
+    {"Tendril",    0x0bcd0adeb8a46c62ull},  // 230 frames
+    {"FinalTorus", 0xbc8104c790d5caa1ull},  // 231 frames
+    {"QxLogo",     0x3a08faaf50f7eebdull},  // 244 frames
+    {"end",        0x20bc2ba8c7641f2dull},  // 2 frames
+    {"audio",      0x1572a329c9ce8c91ull},  // 9193380 frames
 };
 // clang-format on
 
