@@ -123,10 +123,9 @@ static void project(Model* m, const mat* matrix)
     }
     const uint32_t ns = m->numShared;
     const float* in = m->shareComponents;  // x, y, z of the positions and the normals, then the results
-    const float* out = in + 6 * ns;
-    float* results = m->shareComponents + 6 * ns;
-    project_components(ns, M, fov, in, in + ns, in + 2 * ns, in + 3 * ns, in + 4 * ns, in + 5 * ns, results,
-                       results + ns, results + 2 * ns, results + 3 * ns, results + 4 * ns, results + 5 * ns);
+    float* out = m->shareComponents + 6 * ns;
+    project_components(ns, M, fov, in, in + ns, in + 2 * ns, in + 3 * ns, in + 4 * ns, in + 5 * ns, out, out + ns,
+                       out + 2 * ns, out + 3 * ns, out + 4 * ns, out + 5 * ns);
     const uint16_t* list = m->shareList;
     for (uint32_t k = 0; k < ns; k++) {
         ProjVertex& to = proj[list[k]];
