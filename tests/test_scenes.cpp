@@ -33,37 +33,13 @@
 #include "video.h"
 #include "wire.h"
 
+#include "showenv.h"
+
 namespace {
 
 const float Dt = 1.0f / 60.0f;
 
-class Env : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        util_fpuInit();
-        log_init(0);
-        mem_init();
-        file_mountData(TIDEWATER_DATAFILE);
-        modplay_setMode(ModplayMode_Offline);
-        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
-        glint_setHeadless(1);
-        glint_setFixedStep(60);
-        ASSERT_EQ(video_init(1, 0, 1), 1);
-        math_init();
-        r3d_init();
-        util_fpuSetFullMode();
-    }
-    void TearDown() override
-    {
-        r3d_deinit();
-        math_deinit();
-        video_deinit();
-        modplay_deinit();
-        file_unmountData();
-    }
-};
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new ShowEnv);
 
 void at(int order, int row)
 {

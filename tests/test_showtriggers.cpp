@@ -16,44 +16,21 @@
 #include <vector>
 
 #include "effect.h"
-#include "file.h"
-#include "glint_interface.h"
 #include "knot.h"
-#include "log.h"
-#include "math.h"
-#include "mem.h"
 #include "modplay.h"
 #include "objscene.h"
 #include "progress.h"
-#include "r3d.h"
 #include "skull.h"
 #include "spike.h"
 #include "tendril.h"
 #include "tor.h"
-#include "util.h"
-#include "video.h"
 #include "wire.h"
+
+#include "showenv.h"
 
 namespace {
 
-class Env : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        util_fpuInit();
-        log_init(0);
-        mem_init();
-        file_mountData(TIDEWATER_DATAFILE);
-        modplay_setMode(ModplayMode_Offline);
-        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
-        glint_setHeadless(1);
-        ASSERT_EQ(video_init(1, 0, 1), 1);
-        math_init();
-        r3d_init();
-        util_fpuSetFullMode();
-    }
-};
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new ShowEnv);
 
 // What a trigger does that shows in the scene's state right after its update: the timer it
 // restarts reads exactly 0 until the after-presentation step advances it.
