@@ -92,13 +92,18 @@ enum { EchoMax = 48 };
 
 const char* options_echo(const char* text, char* buf, int size)
 {
-    size_t n = std::strlen(text);
-    size_t keep = size_t(size) > 4 ? size_t(size) - 4 : 0;
-    if (keep > EchoMax)
-        keep = EchoMax;
-    if (n <= keep)
-        return text;
-    std::snprintf(buf, size_t(size), "%.*s...", int(keep), text);
+    if (size < 4)
+        return "";
+    size_t keep = std::min(size_t(size) - 4, size_t(EchoMax));
+    size_t n = 0;
+    // Control characters (a newline pasted into an argument) would break the line.
+    for (; text[n] && n < keep; n++)
+        buf[n] = (unsigned char)text[n] < 0x20 || text[n] == 0x7F ? '?' : text[n];
+    if (text[n]) {
+        std::memcpy(buf + n, "...", 3);
+        n += 3;
+    }
+    buf[n] = '\0';
     return buf;
 }
 

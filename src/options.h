@@ -44,7 +44,8 @@ void options_printHelp(FILE* out);
 // The known option nearest to an unknown argument (dashes and any "=value" ignored), or null
 // when none is within a slip of the fingers: "--captrue" -> "--capture", "--scale" -> "-scale".
 const char* options_nearest(const char* arg);
-// text, or text cut to a readable length with "..." in buf (size bytes), for echoing in messages.
+// text for echoing in a one-line message, written to buf (size bytes): control characters as '?',
+// cut to a readable length with "..." when longer. Returns buf.
 const char* options_echo(const char* text, char* buf, int size);
 // Parses "ORDER[:ROW]" (decimal, each 0..65534). 1 = ok.
 int options_parsePos(const char* text, MusicPos* pos);

@@ -136,6 +136,11 @@ TEST(Options, MessagesStayOneReadableLine)
     EXPECT_EQ("main: unknown option '--" + std::string(46, 'w') + "...' (see tidewater --help)\n", p.out);
     p = parse({word.c_str()});
     EXPECT_EQ("main: ignoring unknown argument '" + std::string(48, 'w') + "...'\n", p.out);
+    p = parse({"--fps", "6\n0\x1b[2J"});
+    EXPECT_EQ("main: bad value '6?0?[2J' for --fps (frames per second, 1 to 1000)\n", p.out);
+    char small[8];
+    EXPECT_STREQ("abcd...", options_echo("abcdefgh", small, sizeof small));
+    EXPECT_STREQ("abcd", options_echo("abcd", small, sizeof small));
 }
 
 TEST(Options, UnusableScalesAreRefused)
