@@ -25,6 +25,7 @@
 #include "modplay.h"
 #include "objscene.h"
 #include "r3d.h"
+#include "scene_env.h"
 #include "skull.h"
 #include "spike.h"
 #include "tendril.h"
@@ -33,13 +34,9 @@
 #include "video.h"
 #include "wire.h"
 
-#include "showenv.h"
-
 namespace {
 
 const float Dt = 1.0f / 60.0f;
-
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new ShowEnv);
 
 void at(int order, int row)
 {

@@ -26,11 +26,9 @@
 #include "tor.h"
 #include "wire.h"
 
-#include "showenv.h"
+#include "scene_env.h"
 
 namespace {
-
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new ShowEnv);
 
 // What a trigger does that shows in the scene's state right after its update: the timer it
 // restarts reads exactly 0 until the after-presentation step advances it.

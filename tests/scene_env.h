@@ -1,7 +1,7 @@
-// The show's services for scene-level tests, brought up once per test program: the real
-// datafile mounted, its music loaded on the offline clock, a headless 320 x 200 window, the math
-// tables and the renderer.
+// The engine as the scene suites need it: the real datafile mounted, offline music, a headless
+// 8-bit video mode at a fixed 60 Hz step, math tables and the renderer. Include once per suite.
 #pragma once
+
 #include <gtest/gtest.h>
 
 #include "file.h"
@@ -14,7 +14,9 @@
 #include "util.h"
 #include "video.h"
 
-class ShowEnv : public ::testing::Environment {
+namespace scene_test {
+
+class Env : public ::testing::Environment {
 public:
     void SetUp() override
     {
@@ -40,3 +42,6 @@ public:
         file_unmountData();
     }
 };
+inline const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
+
+}  // namespace scene_test
