@@ -85,7 +85,8 @@ static int options_parseShots(const char* text, Options* o)
 // Every option the program knows, for the nearest-match suggestion.
 static const char* const s_known[] = {"-fullscreen", "-scale",  "--headless", "--mute",  "--vsync",
                                       "--benchmark", "--capture", "--fps",     "--shots", "--out",
-                                      "--start",     "--end",   "-h",         "--help",  "--version"};
+                                      "--start",     "--end",   "-h",         "--help",  "--version",
+                                      "--fingerprint"};
 
 // An argument echoed in a message is cut to this many characters, so one line stays one line.
 enum { EchoMax = 48 };
@@ -217,6 +218,8 @@ int options_parse(int argc, char** argv, Options* o)
             o->vsync = 1;
         } else if (std::strcmp(a, "--benchmark") == 0) {
             o->benchmark = 1;
+        } else if (std::strcmp(a, "--fingerprint") == 0) {
+            o->fingerprint = 1;
         } else if (std::strcmp(a, "--capture") == 0) {
             if (!next || !*next)
                 return options_bad("--capture", nullptr, "a .mp4 or .mkv file, or a directory");
@@ -273,9 +276,9 @@ int options_parse(int argc, char** argv, Options* o)
     return 1;
 }
 
-int options_isFixedStep(const Options* o) { return o->capture || o->numShots > 0 || o->benchmark; }
+int options_isFixedStep(const Options* o) { return o->capture || o->numShots > 0 || o->benchmark || o->fingerprint; }
 
-int options_isHeadless(const Options* o) { return o->headless || o->numShots > 0 || o->benchmark; }
+int options_isHeadless(const Options* o) { return o->headless || o->numShots > 0 || o->benchmark || o->fingerprint; }
 
 void options_printHelp(FILE* out)
 {
@@ -300,6 +303,8 @@ void options_printHelp(FILE* out)
         "                        as OO-RR.png, headless and as fast as possible\n"
         "  --out DIR             folder for --shots; default shots\n"
         "  --benchmark           headless fixed-step run; prints frame times per scene\n"
+        "  --fingerprint         fixed-step run that prints one hash per scene over every frame it\n"
+        "                        shows, and one over the music; combines with the other modes\n"
         "  --start ORDER[:ROW]   begin at that music position, with the scene that covers it\n"
         "  --end ORDER[:ROW]     end the run at that position (the show ends at 27:8)\n"
         "  -h, --help            this text\n"

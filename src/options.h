@@ -20,6 +20,7 @@ struct Options {
     int mute;             // --mute
     int vsync;            // --vsync
     int benchmark;        // --benchmark
+    int fingerprint;      // --fingerprint
     const char* capture;  // --capture OUT, null when absent
     int fps;              // --fps N, default 60
     int numShots;         // --shots order:row,...

@@ -2,6 +2,7 @@
 
 #include "capture.h"
 #include "effect.h"
+#include "fingerprint.h"
 #include "glint_interface.h"
 #include "kb.h"
 #include "log.h"
@@ -45,7 +46,13 @@ static uint16_t s_endOrder = 0xFFFF, s_endRow = 0xFFFF;
 
 static double runmode_seconds(void) { return std::chrono::duration<double>(Clock::now() - s_begin).count(); }
 
-static void runmode_sink(const int16_t* samples, int frames, void*) { capture_audio(samples, frames); }
+static void runmode_sink(const int16_t* samples, int frames, void*)
+{
+    if (s_capturing)
+        capture_audio(samples, frames);
+    if (s_options->fingerprint)
+        fingerprint_audio(samples, frames);
+}
 
 static void runmode_progress(int final)
 {
@@ -126,6 +133,8 @@ static void runmode_hook(const uint32_t* surface, float dt, void*)
     modplay_advance(dt);
     if (s_capturing)
         capture_frame(surface);
+    if (s_options->fingerprint)
+        fingerprint_frame(effect_getCurrent() ? effect_getCurrent()->name : nullptr, surface);
     s_framesShown++;
     if (s_capturing)
         runmode_progress(0);
@@ -191,6 +200,10 @@ int runmode_begin(const Options* o)
         s_timeCount = 0;
     }
     s_capturing = 0;
+    if (o->fingerprint) {
+        fingerprint_begin();
+        modplay_setSink(runmode_sink, nullptr);
+    }
     if (o->capture) {
         if (!capture_open(o->capture, o->fps, o->scale))
             return 0;
@@ -342,6 +355,10 @@ int runmode_finish(void)
                 rc = 1;
             }
         }
+    }
+    if (s_options->fingerprint) {
+        modplay_setSink(nullptr, nullptr);
+        fingerprint_print(stdout);
     }
     if (s_times) {
         runmode_printBenchmark(wall);

@@ -57,6 +57,8 @@ static int init()
     envmap = spike_packed->envmap;
     lut = spike_packed->lut;
 
+    // The morph rewrites every position each frame: project each vertex on its own.
+    model_unshareVertices(&spike_model);
     // Keep the spiky shape and show the ball until the kick.
     const int n = spike_model.numVerts;
     vertices = (vec4*)mem_malloc(sizeof(vec4) * (n ? n : 1));

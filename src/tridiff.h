@@ -20,4 +20,6 @@ struct SpanDiff {
 extern SpanDiff span_diff;
 
 void draw_triangle_diffuse(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);
+// The same for a triangle already known to face the viewer (trisetup::front_facing).
+void draw_triangle_diffuse_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);
 void draw_span_diffuse(void);

@@ -8,35 +8,44 @@
 
 SpanFull span_full;
 
-void draw_triangle_full(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
+void draw_triangle_full_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
 {
-    using V = trisetup::Vert<5>;
-    const V va = {a->x, a->y, {a->invZ, a->u, a->v, a->envU, a->envV}};
-    const V vb = {b->x, b->y, {b->invZ, b->u, b->v, b->envU, b->envV}};
-    const V vc = {c->x, c->y, {c->invZ, c->u, c->v, c->envU, c->envV}};
+    // The pass's buffers and frame offset, read once: the span stores could alias the globals.
+    uint8_t* const frame = r3d_buffer;
+    uint32_t* const depth = r3d_zbuffer;
+    const uint8_t* const textures = r3d_texture_memory;
+    const uint32_t zadd = r3d_zadd;
+    uint32_t dz = 0, duv = 0, deuv = 0;
     trisetup::raster<5>(
-        va, vb, vc,
-        [](const float* d) {
+        a, b, c,
+        [](const ProjVertex& p, float* q) {
+            q[0] = p.invZ, q[1] = p.u, q[2] = p.v, q[3] = p.envU, q[4] = p.envV;
+        },
+        [&](const float* d) {
             span_full.dzdx = d[0];
             span_full.dudx = d[1];
             span_full.dvdx = d[2];
             span_full.deudx = d[3];
             span_full.devdx = d[4];
-            span_full.dz = (int32_t)lrintf(d[0] * 65536.0f);
+            span_full.dz = (int32_t)trisetup::to_int(d[0] * 65536.0f);
             span_full.du = trisetup::to_fixed88(d[1]);
             span_full.dv = trisetup::to_fixed88(d[2]);
             span_full.deu = trisetup::to_fixed88(d[3]);
             span_full.dev = trisetup::to_fixed88(d[4]);
+            dz = (uint32_t)span_full.dz;
+            duv = span_pair(span_full.du, span_full.dv);
+            deuv = span_pair(span_full.deu, span_full.dev);
         },
-        [](int32_t offset, int32_t x1, int32_t x2, const float* q) {
-            span_full.x1 = x1;
-            span_full.x2 = x2;
-            span_full.offset = offset;
-            span_full.z = (uint32_t)lrintf(q[0] * 65536.0f) + r3d_zadd;
-            span_full.u = trisetup::to_fixed88(q[1]);
-            span_full.v = trisetup::to_fixed88(q[2]);
-            span_full.eu = trisetup::to_fixed88(q[3]);
-            span_full.ev = trisetup::to_fixed88(q[4]);
-            draw_span_full();
+        [&](int32_t offset, int32_t x1, int32_t x2, const float* q) {
+            const uint32_t z = (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd;
+            const uint32_t uv = span_pair((uint32_t)trisetup::to_fixed88(q[1]), trisetup::to_fixed88(q[2]));
+            const uint32_t euv = span_pair((uint32_t)trisetup::to_fixed88(q[3]), trisetup::to_fixed88(q[4]));
+            span_full_run(x1, x2, offset, z, uv, euv, dz, duv, deuv, frame, depth, textures);
         });
+}
+
+void draw_triangle_full(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
+{
+    if (trisetup::front_facing(a, b, c))
+        draw_triangle_full_front(a, b, c);
 }

@@ -28,3 +28,5 @@ struct SpanFull {
 extern SpanFull span_full;
 
 void draw_triangle_full(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);
+// The same for a triangle already known to face the viewer (trisetup::front_facing).
+void draw_triangle_full_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);

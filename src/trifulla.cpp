@@ -1,59 +1,15 @@
-// Span routine of the full rasteriser.
-//
-// Formats (see trifull.h): depth unsigned 32-bit with a signed 32-bit step; (u, v) and (eu, ev)
-// each packed into one 32-bit word, u in the low half, both 8.8. The pair steps as one 32-bit add,
-// so a u that wraps carries one 1/256 texel into v's fraction. Texel address inside a 256 x 256
-// texture: (v >> 8) * 256 + (u >> 8), i.e. the pair's bits 24-31 and 8-15.
+// Span routine of the full rasteriser; the loop is span_full_run (trifulla.h), shared with the
+// triangle set-up.
 #include "trifulla.h"
 
 #include "r3d.h"
-#include "trifull.h"
 
 void draw_span_full_init(void) {}
 void draw_span_full_set_buffer(void) {}
 
-static inline uint32_t texel_index(uint32_t pair)
-{
-    return ((pair >> 16) & 0xFF00u) | ((pair >> 8) & 0xFFu);
-}
-
 void draw_span_full(void)
 {
-    const SpanFull s = span_full;
-    if ((int64_t)s.x2 - s.x1 <= 0 || s.x2 <= 0 || s.x1 >= R3dWidth)
-        return;
-    const int32_t end = s.x2 < R3dWidth ? s.x2 : R3dWidth;
-    uint16_t u = s.u, v = s.v, eu = s.eu, ev = s.ev;
-    uint32_t z = s.z;
-    int32_t x = s.x1;
-    if (x < 0) {  // left clip: advance each coordinate by -x1 steps in its own 16 bits
-        const uint32_t n = (uint32_t)-(int64_t)x;
-        u = (uint16_t)(u + n * s.du);
-        v = (uint16_t)(v + n * s.dv);
-        eu = (uint16_t)(eu + n * s.deu);
-        ev = (uint16_t)(ev + n * s.dev);
-        z += n * (uint32_t)s.dz;
-        x = 0;
-    }
-    uint32_t uv = (uint32_t)u | ((uint32_t)v << 16);
-    uint32_t euv = (uint32_t)eu | ((uint32_t)ev << 16);
-    const uint32_t duv = (uint32_t)s.du | ((uint32_t)s.dv << 16);
-    const uint32_t deuv = (uint32_t)s.deu | ((uint32_t)s.dev << 16);
-    const uint32_t dz = (uint32_t)s.dz;
-    const uint8_t* __restrict diffuse = r3d_texture_memory;
-    const uint8_t* __restrict envmap = r3d_texture_memory + 65536;
-    const uint8_t* __restrict lut = r3d_texture_memory + 131072;
-    uint8_t* __restrict pixels = r3d_buffer + s.offset;
-    uint32_t* __restrict depth = r3d_zbuffer + s.offset;
-    for (; x < end; x++) {
-        if (z >= depth[x]) {
-            depth[x] = z;
-            const uint32_t d = diffuse[texel_index(uv)];
-            const uint32_t e = envmap[texel_index(euv)];
-            pixels[x] = lut[(e << 8) | d];
-        }
-        z += dz;
-        uv += duv;
-        euv += deuv;
-    }
+    const SpanFull& s = span_full;
+    span_full_run(s.x1, s.x2, s.offset, s.z, span_pair(s.u, s.v), span_pair(s.eu, s.ev), (uint32_t)s.dz,
+                  span_pair(s.du, s.dv), span_pair(s.deu, s.dev), r3d_buffer, r3d_zbuffer, r3d_texture_memory);
 }

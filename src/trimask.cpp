@@ -9,48 +9,58 @@
 
 SpanMask span_mask;
 
-void draw_span_mask(void)
+// The span loop on its values and the pass's buffers: draw_span_mask runs it on span_mask, the
+// triangle set-up on the values of its rows.
+static inline void span_mask_run(int32_t x1, int32_t x2, int32_t offset, uint32_t z, uint32_t dz, uint8_t* frame,
+                                 uint32_t* depth, uint8_t colour)
 {
-    const SpanMask s = span_mask;
-    if ((int64_t)s.x2 - s.x1 <= 0 || s.x2 <= 0 || s.x1 >= R3dWidth)
+    if ((int64_t)x2 - x1 <= 0 || x2 <= 0 || x1 >= R3dWidth)
         return;
-    const int32_t end = s.x2 < R3dWidth ? s.x2 : R3dWidth;
-    uint32_t z = s.z;
-    int32_t x = s.x1;
+    const int32_t end = x2 < R3dWidth ? x2 : R3dWidth;
+    int32_t x = x1;
     if (x < 0) {
-        z += (uint32_t)-(int64_t)x * (uint32_t)s.dz;
+        z += (uint32_t)-(int64_t)x * dz;
         x = 0;
     }
-    const uint32_t dz = (uint32_t)s.dz;
-    const uint8_t colour = r3d_mask_value;
-    uint8_t* __restrict pixels = r3d_buffer + s.offset;
-    uint32_t* __restrict depth = r3d_zbuffer + s.offset;
+    uint8_t* __restrict pixels = frame + offset;
+    uint32_t* __restrict zrow = depth + offset;
     for (; x < end; x++) {
-        if (z >= depth[x]) {
-            depth[x] = z;
+        if (z >= zrow[x]) {
+            zrow[x] = z;
             pixels[x] = colour;
         }
         z += dz;
     }
 }
 
+void draw_span_mask(void)
+{
+    const SpanMask& s = span_mask;
+    span_mask_run(s.x1, s.x2, s.offset, s.z, (uint32_t)s.dz, r3d_buffer, r3d_zbuffer, r3d_mask_value);
+}
+
+void draw_triangle_mask_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
+{
+    // The pass's buffers, frame offset and colour, read once: the span stores could alias them.
+    uint8_t* const frame = r3d_buffer;
+    uint32_t* const depth = r3d_zbuffer;
+    const uint32_t zadd = r3d_zadd;
+    const uint8_t colour = r3d_mask_value;
+    uint32_t dz = 0;
+    trisetup::raster<1>(
+        a, b, c, [](const ProjVertex& p, float* q) { q[0] = p.invZ; },
+        [&](const float* d) {
+            span_mask.dzdx = d[0];
+            span_mask.dz = (int32_t)trisetup::to_int(d[0] * 65536.0f);
+            dz = (uint32_t)span_mask.dz;
+        },
+        [&](int32_t offset, int32_t x1, int32_t x2, const float* q) {
+            span_mask_run(x1, x2, offset, (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd, dz, frame, depth, colour);
+        });
+}
+
 void draw_triangle_mask(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
 {
-    using V = trisetup::Vert<1>;
-    const V va = {a->x, a->y, {a->invZ}};
-    const V vb = {b->x, b->y, {b->invZ}};
-    const V vc = {c->x, c->y, {c->invZ}};
-    trisetup::raster<1>(
-        va, vb, vc,
-        [](const float* d) {
-            span_mask.dzdx = d[0];
-            span_mask.dz = (int32_t)lrintf(d[0] * 65536.0f);
-        },
-        [](int32_t offset, int32_t x1, int32_t x2, const float* q) {
-            span_mask.x1 = x1;
-            span_mask.x2 = x2;
-            span_mask.offset = offset;
-            span_mask.z = (uint32_t)lrintf(q[0] * 65536.0f) + r3d_zadd;
-            draw_span_mask();
-        });
+    if (trisetup::front_facing(a, b, c))
+        draw_triangle_mask_front(a, b, c);
 }

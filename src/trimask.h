@@ -17,4 +17,6 @@ struct SpanMask {
 extern SpanMask span_mask;
 
 void draw_triangle_mask(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);
+// The same for a triangle already known to face the viewer (trisetup::front_facing).
+void draw_triangle_mask_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c);
 void draw_span_mask(void);

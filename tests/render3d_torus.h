@@ -14,7 +14,8 @@ namespace render3d_test {
 
 constexpr int TorusMajor = 40, TorusMinor = 25;
 
-inline void buildTorus(Model* m, float R = 1.0f, float r = 0.45f)
+// share: group equal vertices as a loaded model does (model_shareVertices).
+inline void buildTorus(Model* m, float R = 1.0f, float r = 0.45f, bool share = true)
 {
     m->flags = 0;
     m->numTris = (uint16_t)(TorusMajor * TorusMinor * 2);
@@ -65,6 +66,8 @@ inline void buildTorus(Model* m, float R = 1.0f, float r = 0.45f)
         m->proj[i].u = m->verts[i].u;
         m->proj[i].v = m->verts[i].v;
     }
+    if (share)
+        model_shareVertices(m);
 }
 
 // Tilted towards the viewer, 3.3 units away: about half of the 320 x 200 screen.

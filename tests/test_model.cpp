@@ -90,6 +90,8 @@ TEST_F(ModelLoad, WireIndicesAndExtraFollowTheProjections)
     EXPECT_EQ(m.wireIndices[3], 3);
     EXPECT_EQ((void*)m.vertexExtra, (void*)(m.wireIndices + 4));
     EXPECT_EQ(m.vertexExtra[3], 0xA0000003u);
+    EXPECT_EQ(m.numShared, 4);  // loading groups equal vertices (none here) and lists the edges
+    EXPECT_EQ(m.numWireEdges, 4);
     model_destroy(&m);
 }
 

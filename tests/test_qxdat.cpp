@@ -62,7 +62,7 @@ protected:
         file_unmountData();
         fs::remove_all(root_);
     }
-    std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+    std::string q(const fs::path& p) { return std::string("'").append(p.string()).append("'"); }
     fs::path root_;
 };
 

@@ -119,6 +119,98 @@ TEST_F(R3d, ProjectionAndBehindCameraMark)
     model_destroy(&m);
 }
 
+TEST_F(R3d, SharedVerticesProjectAndDrawExactlyAsEveryVertexOnItsOwn)
+{
+    // The same torus with and without sharing, through poses that put part of it behind the
+    // camera (vertices that keep their old values) and back: every projected record, and every
+    // pixel and depth word of the solid and the wireframe, must be the same bit for bit.
+    Model plain = {}, shared = {};
+    render3d_test::buildTorus(&plain, 1.0f, 0.45f, false);
+    render3d_test::buildTorus(&shared);
+    ASSERT_EQ(plain.numShared, 0);
+    ASSERT_GT(shared.numShared, 0);
+    EXPECT_EQ(shared.numShared + shared.numCopies, (int)shared.numVerts);
+    EXPECT_LT(shared.numShared * 4, (int)shared.numVerts);  // each grid point serves six corners
+    std::vector<uint8_t> frame2(64000, 0);
+    std::vector<uint32_t> depth(64000), depth2(64000);
+    r3d_setMaskEnabled(true);
+    const float poses[][6] = {{-50, 20, 0, 0, -0.1f, 3.3f},
+                              {10, 70, 30, 0.4f, 0.2f, 0.9f},  // partly behind the camera
+                              {95, -40, 12, -0.3f, 0, 2.2f},
+                              {0, 0, 0, 0, 0, -0.5f},  // the near half behind
+                              {33, 15, 80, 0.1f, 0.1f, 4.0f}};
+    for (const auto& q : poses) {
+        mat m;
+        mat_setComponents(&m, q[0], q[1], q[2], q[3], q[4], q[5]);
+        r3d_transformAndProjectWithNormal(&plain, &m);
+        r3d_transformAndProjectWithNormal(&shared, &m);
+        ASSERT_EQ(0, memcmp(plain.proj, shared.proj, plain.numVerts * sizeof(ProjVertex))) << q[5];
+        r3d_transformAndProject(&plain, &m);
+        r3d_transformAndProject(&shared, &m);
+        ASSERT_EQ(0, memcmp(plain.proj, shared.proj, plain.numVerts * sizeof(ProjVertex))) << q[5];
+        const uint32_t zadd = r3d_zadd;
+        for (int pass = 0; pass < 2; pass++) {
+            Model& model = pass == 0 ? plain : shared;
+            std::fill(frame.begin(), frame.end(), 0);
+            r3d_clearZbuffer();
+            r3d_zadd = zadd;  // both passes at the same frame offset
+            r3d_begin(frame.data());
+            r3d_render(&model);
+            r3d_renderWireframe(&model, 0.001f, 200);
+            r3d_end();
+            if (pass == 0) {
+                frame2 = frame;
+                memcpy(depth.data(), r3d_zbuffer, sizeof(uint32_t) * 64000);
+            } else {
+                memcpy(depth2.data(), r3d_zbuffer, sizeof(uint32_t) * 64000);
+            }
+        }
+        EXPECT_EQ(frame2, frame) << q[5];
+        EXPECT_EQ(depth, depth2) << q[5];
+    }
+    r3d_setMaskEnabled(false);
+
+    // The wireframe keeps each directed edge once, none of zero length; the torus's quads share
+    // every edge with a neighbour running the other way, so nothing else goes.
+    EXPECT_EQ(shared.numWireEdges, shared.numWireIndices);
+    EXPECT_GT(shared.numWirePairs * 4, shared.numWireEdges);  // most edges are drawn both ways
+    model_unshareVertices(&shared);
+    EXPECT_EQ(shared.numShared, 0);
+    model_destroy(&plain);
+    model_destroy(&shared);
+}
+
+TEST_F(R3d, WireframeDrawsEachDirectedEdgeOnce)
+{
+    // Two quads over the same four places, the second built from other vertex records there (one
+    // of them with another normal, so not the same vertex), plus a quad folded onto one edge
+    // (a -> b -> b -> b). Kept: each edge the first time it appears in its direction; dropped:
+    // the repeats and every zero-length edge.
+    Model m = {};
+    m.numVerts = 8;
+    m.numWireIndices = 12;
+    model_create(&m);
+    memset(m.verts, 0, 8 * sizeof(ModelVertex));
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (int i = 0; i < 8; i++)
+        m.verts[i].pos = {corners[i & 3][0], corners[i & 3][1], 3.0f, 0};
+    m.verts[7].normal = {0, 0, -1, 0};
+    const int32_t quads[12] = {0, 1, 2, 3, 4, 5, 6, 7, 0, 5, 5, 5};
+    memcpy(m.wireIndices, quads, sizeof(quads));
+    model_shareVertices(&m);
+    EXPECT_EQ(m.numShared, 5);  // 0, 1, 2, 3 and 7
+    EXPECT_EQ(m.numCopies, 3);
+    // Edges join wire vertices, each the first vertex of its group: 6 -> 7 is drawn as 2 -> 7.
+    // An edge drawn both ways comes first, followed by its reverse; the rest keep their order.
+    const uint16_t expected[] = {0, 1, 1, 0, 1, 2, 2, 3, 3, 0, 2, 7, 7, 0};
+    ASSERT_EQ(m.numWireEdges, std::size(expected) / 2);
+    EXPECT_EQ(m.numWirePairs, 1);
+    EXPECT_EQ(m.numWireVerts, 5);
+    for (size_t k = 0; k < std::size(expected); k++)
+        EXPECT_EQ(m.wireVerts[m.wireEdges[k]], expected[k]) << k;
+    model_destroy(&m);
+}
+
 TEST_F(R3d, FrameOffsetWrapClearsTheDepthBuffer)
 {
     r3d_zadd = 0;
