@@ -35,25 +35,9 @@
 #include "util.h"
 #include "video.h"
 
+using namespace scene_test;
+
 namespace {
-
-const float Dt = 1.0f / 60.0f;
-
-void at(int order, int row)
-{
-    modplay_setCurrentPosition((uint16_t)order, (uint16_t)row);
-    uint16_t o, r;
-    modplay_getCurrentPosition(&o, &r);
-    ASSERT_EQ(o, order);
-    ASSERT_EQ(r, row);
-}
-
-void frame(Effect& e, float dt)
-{
-    e.update(dt);
-    e.render();
-    e.postRetraceUpdate(dt);
-}
 
 CreditsState credits()
 {

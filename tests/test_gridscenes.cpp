@@ -29,55 +29,14 @@
 #include "mem.h"
 #include "modplay.h"
 #include "plane.h"
+#include "scene_env.h"
 #include "tunnel.h"
 #include "util.h"
 #include "video.h"
 
+using namespace scene_test;
+
 namespace {
-
-const float Dt = 1.0f / 60.0f;
-
-class Env : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        util_fpuInit();
-        log_init(0);
-        mem_init();
-        file_mountData(TIDEWATER_DATAFILE);
-        modplay_setMode(ModplayMode_Offline);
-        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
-        glint_setHeadless(1);
-        glint_setFixedStep(60);
-        ASSERT_EQ(video_init(1, 0, 1), 1);
-        math_init();
-        util_fpuSetFullMode();
-    }
-    void TearDown() override
-    {
-        math_deinit();
-        video_deinit();
-        modplay_deinit();
-        file_unmountData();
-    }
-};
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
-
-void at(int order, int row)
-{
-    modplay_setCurrentPosition((uint16_t)order, (uint16_t)row);
-    uint16_t o, r;
-    modplay_getCurrentPosition(&o, &r);
-    ASSERT_EQ(o, order);
-    ASSERT_EQ(r, row);
-}
-
-void frame(Effect& e, float dt)
-{
-    e.update(dt);
-    e.render();
-    e.postRetraceUpdate(dt);
-}
 
 template <typename Fade>
 void expectLiveEquals(Fade fade, const char* what)

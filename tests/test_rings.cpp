@@ -31,9 +31,9 @@
 
 using art::V3;
 
-namespace {
+using namespace scene_test;
 
-const float Dt = 1.0f / 60.0f;
+namespace {
 
 vec3 vec(float x, float y, float z) { return vec3{x, y, z, 0.0f}; }
 

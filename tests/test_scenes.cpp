@@ -34,26 +34,9 @@
 #include "video.h"
 #include "wire.h"
 
+using namespace scene_test;
+
 namespace {
-
-const float Dt = 1.0f / 60.0f;
-
-void at(int order, int row)
-{
-    modplay_setCurrentPosition((uint16_t)order, (uint16_t)row);
-    uint16_t o, r;
-    modplay_getCurrentPosition(&o, &r);
-    ASSERT_EQ(o, order);
-    ASSERT_EQ(r, row);
-}
-
-// One frame as the timeline runs it (presentation left out: it does not touch scene state).
-void frame(Effect& e, float dt)
-{
-    e.update(dt);
-    e.render();
-    e.postRetraceUpdate(dt);
-}
 
 void copyLive(uint32_t out[256])
 {
