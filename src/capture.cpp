@@ -7,16 +7,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <strings.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 static const int FrameWidth = 320;
 static const int FrameHeight = 200;
 static const int Rate = 44100;
+// How often a wait for the encoder looks at the interrupt count.
+static const int PollMs = 20;
+static const int PipeBytes = 1 << 20;
 
 static int s_open;
 static int s_failed;
@@ -25,13 +32,57 @@ static int s_fps;
 static int s_scale;
 static int64_t s_frames;
 static std::string s_out;
-static std::string s_videoTemp;
+static std::string s_partPath;
 static std::string s_wavPath;
 static std::string s_framePath;
 static FILE* s_wav;
 static uint32_t s_wavBytes;
-static int s_pipe = -1;
-static pid_t s_ffmpeg = -1;
+static int s_videoPipe = -1;
+static int s_audioPipe = -1;
+static pid_t s_ffmpeg = -1;  // also the encoder's process group
+
+static volatile sig_atomic_t s_interrupts;  // 2 or more: abandon the file
+static volatile sig_atomic_t s_signal;      // the first signal received
+static const int s_signals[] = {SIGINT, SIGTERM, SIGHUP};
+static struct sigaction s_oldActions[3];
+static int s_handlersSet;
+
+static void capture_onSignal(int sig)
+{
+    if (!s_signal)
+        s_signal = sig;
+    // SIGTERM and SIGHUP want the program gone, not a finished file: as a second Ctrl-C.
+    s_interrupts = sig == SIGINT ? s_interrupts + 1 : 2;
+}
+
+static int capture_abandoned(void) { return s_interrupts >= 2; }
+
+// SA_RESTART keeps every other system call of the program as it was; the waits below never block
+// for long, so they see a new interrupt within PollMs.
+static void capture_setHandlers(void)
+{
+    s_interrupts = 0;
+    s_signal = 0;
+    if (s_handlersSet)
+        return;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = capture_onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; i++)
+        sigaction(s_signals[i], &sa, &s_oldActions[i]);
+    s_handlersSet = 1;
+}
+
+static void capture_restoreHandlers(void)
+{
+    if (!s_handlersSet)
+        return;
+    for (int i = 0; i < 3; i++)
+        sigaction(s_signals[i], &s_oldActions[i], nullptr);
+    s_handlersSet = 0;
+}
 
 int capture_isVideoFile(const char* out)
 {
@@ -69,53 +120,139 @@ static int capture_findProgram(const char* name)
     return 0;
 }
 
-// Starts argv[0] with its standard input reading from the returned pipe (when wantPipe).
-static pid_t capture_spawn(char* const* argv, int wantPipe, int* pipeOut)
+static void capture_closeFd(int* fd)
 {
-    int fds[2] = {-1, -1};
-    if (wantPipe && pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid < 0) {
-        if (wantPipe) {
-            close(fds[0]);
-            close(fds[1]);
-        }
+    if (*fd >= 0)
+        close(*fd);
+    *fd = -1;
+}
+
+// Starts the encoder with the read ends of two new pipes as its descriptors 0 (frames) and 3
+// (samples), in its own process group, so a Ctrl-C in the terminal reaches only the program,
+// which then decides how the encoder ends. The write ends are non-blocking: every wait for the
+// encoder stays interruptible.
+static pid_t capture_spawn(char* const* argv)
+{
+    int video[2] = {-1, -1}, audio[2] = {-1, -1};
+    if (pipe2(video, O_CLOEXEC) != 0 || pipe2(audio, O_CLOEXEC) != 0) {
+        capture_closeFd(&video[0]);
+        capture_closeFd(&video[1]);
         return -1;
     }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t parent = getpid();
+    pid_t pid = fork();
     if (pid == 0) {
-        // Its own process group: Ctrl-C in the terminal reaches the program, which then closes
-        // the pipe so the encoder finishes the file, instead of killing the encoder mid-write.
         setpgid(0, 0);
-        if (wantPipe)
-            dup2(fds[0], 0);
-        else {
-            int null = open("/dev/null", O_RDONLY);
-            if (null >= 0)
-                dup2(null, 0);
-        }
+        // Killed with the program, however the program ends.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        struct sigaction dfl;
+        std::memset(&dfl, 0, sizeof dfl);
+        dfl.sa_handler = SIG_DFL;
+        sigaction(SIGPIPE, &dfl, nullptr);
+        // Above 3 first, so that neither dup2 below overwrites the other's source.
+        int v = fcntl(video[0], F_DUPFD_CLOEXEC, 10);
+        int a = fcntl(audio[0], F_DUPFD_CLOEXEC, 10);
+        if (v < 0 || a < 0 || dup2(v, 0) < 0 || dup2(a, 3) < 0)
+            _exit(127);
         execvp(argv[0], argv);
         _exit(127);
     }
-    if (wantPipe) {
-        close(fds[0]);
-        *pipeOut = fds[1];
+    close(video[0]);
+    close(audio[0]);
+    if (pid < 0) {
+        close(video[1]);
+        close(audio[1]);
+        return -1;
     }
+    setpgid(pid, pid);  // whichever of the two calls comes first wins; both ask the same
+    fcntl(video[1], F_SETFL, O_NONBLOCK);
+    fcntl(audio[1], F_SETFL, O_NONBLOCK);
+    // Slack between the two streams (a few frames, seconds of sound) and fewer wake-ups. A smaller
+    // pipe still works, only less smoothly, so a refusal is not an error.
+    fcntl(video[1], F_SETPIPE_SZ, PipeBytes);
+    fcntl(audio[1], F_SETPIPE_SZ, PipeBytes);
+    s_videoPipe = video[1];
+    s_audioPipe = audio[1];
     return pid;
 }
 
-static int capture_wait(pid_t pid)
+static void capture_sleep(void)
 {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
+    struct timespec ts = {0, PollMs * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+// Waits for the encoder to exit; kills its whole process group as soon as the file is abandoned.
+// Returns its exit status, 128 + signal if a signal ended it, or -1 when it was abandoned.
+static int capture_waitEncoder(void)
+{
+    pid_t pid = s_ffmpeg;
+    s_ffmpeg = -1;
+    if (pid <= 0)
+        return -1;
+    int status = 0, killed = 0;
+    for (;;) {
+        if (!killed && capture_abandoned()) {
+            killpg(pid, SIGKILL);
+            killed = 1;
+        }
+        pid_t r = waitpid(pid, &status, killed ? 0 : WNOHANG);
+        if (r == pid)
+            break;
+        if (r < 0 && errno != EINTR) {
+            killpg(pid, SIGKILL);
             return -1;
+        }
+        if (r == 0)
+            capture_sleep();
     }
+    // Whatever the encoder left running in its group goes with it.
+    killpg(pid, SIGKILL);
+    if (killed)
+        return -1;
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// All of data into a non-blocking pipe. 1 = written; 0 = the reader is gone, or the file was
+// abandoned while the encoder did not read.
+static int capture_writePipe(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        if (capture_abandoned())
+            return 0;
+        ssize_t n = write(fd, p, size);
+        if (n > 0) {
+            p += n;
+            size -= size_t(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            struct pollfd pfd = {fd, POLLOUT, 0};
+            poll(&pfd, 1, PollMs);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// The encoder stopped taking data: reap it and say why, unless the user abandoned the file.
+static int capture_encoderGone(void)
+{
+    capture_closeFd(&s_videoPipe);
+    capture_closeFd(&s_audioPipe);
+    int code = capture_waitEncoder();
+    if (capture_abandoned()) {
+        s_failed = 1;
+        return 0;
+    }
+    std::string why = "ffmpeg stopped (exit status " + std::to_string(code) + ")";
+    return capture_fail("capture: encoding %s failed: %s\n", s_out.c_str(), why.c_str());
 }
 
 static void capture_put32(uint8_t* p, uint32_t v)
@@ -175,6 +312,48 @@ static int capture_closeWav(void)
     return ok;
 }
 
+static int capture_openEncoder(const char* out, int fps)
+{
+    if (!capture_findProgram("ffmpeg"))
+        return capture_fail("capture: cannot encode %s: ffmpeg was not found on the PATH%s\n", out,
+                            " (use a directory for PNG frames instead)");
+    s_partPath = s_out + ".part";
+    const int mp4 = strcasecmp(out + std::strlen(out) - 4, ".mp4") == 0;
+    std::string size = std::to_string(FrameWidth) + "x" + std::to_string(FrameHeight);
+    std::string rate = std::to_string(fps);
+    std::string audioRate = std::to_string(Rate);
+    std::string filter = "scale=" + std::to_string(FrameWidth * s_scale) + ":" +
+                         std::to_string(FrameHeight * s_scale) + ":flags=neighbor";
+    // Both inputs start at time 0 and grow in lockstep, each frame's samples just ahead of the
+    // frame, so picture and sound stay in sync to the sample. The encoder opens its inputs one
+    // after the other and would read seconds of each to learn what the options already say; with
+    // both streams fed in step that read would wait for the other pipe forever. One packet each
+    // is enough.
+    std::vector<const char*> argv = {
+        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-nostdin", "-y",
+        "-probesize", "32", "-analyzeduration", "1", "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size.c_str(),
+        "-framerate", rate.c_str(), "-i", "pipe:0",
+        "-probesize", "32", "-analyzeduration", "1", "-f", "s16le", "-ar", audioRate.c_str(), "-ac", "2",
+        "-i", "pipe:3",
+        "-map", "0:v", "-map", "1:a", "-vf", filter.c_str(),
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt", "yuv420p",
+        // The fast AAC coder: at this bit rate as close to the samples as the default one (the
+        // difference signal measured 3 dB lower on the show) at well under half its time.
+        "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k"};
+    if (mp4) {
+        argv.push_back("-movflags");
+        argv.push_back("+faststart");
+    }
+    argv.push_back("-f");
+    argv.push_back(mp4 ? "mp4" : "matroska");
+    argv.push_back(s_partPath.c_str());
+    argv.push_back(nullptr);
+    s_ffmpeg = capture_spawn(const_cast<char* const*>(argv.data()));
+    if (s_ffmpeg < 0)
+        return capture_fail("capture: cannot start ffmpeg for %s: %s\n", out, std::strerror(errno));
+    return 1;
+}
+
 int capture_open(const char* out, int fps, int scale)
 {
     s_failed = 0;
@@ -185,39 +364,29 @@ int capture_open(const char* out, int fps, int scale)
     s_video = capture_isVideoFile(out);
     // A reader that goes away must surface as a write error, not kill the program.
     std::signal(SIGPIPE, SIG_IGN);
+    capture_setHandlers();
     if (s_video) {
-        if (!capture_findProgram("ffmpeg"))
-            return capture_fail("capture: cannot encode %s: ffmpeg was not found on the PATH%s\n", out,
-                                " (use a directory for PNG frames instead)");
-        s_videoTemp = s_out + ".video.mkv";
-        s_wavPath = s_out + ".audio.wav";
-        if (!capture_openWav(s_wavPath))
+        if (!capture_openEncoder(out, fps)) {
+            capture_restoreHandlers();
             return 0;
-        std::string size = std::to_string(FrameWidth) + "x" + std::to_string(FrameHeight);
-        std::string rate = std::to_string(fps);
-        std::string filter = "scale=" + std::to_string(FrameWidth * s_scale) + ":" +
-                             std::to_string(FrameHeight * s_scale) + ":flags=neighbor";
-        const char* argv[] = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-                              "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size.c_str(), "-framerate", rate.c_str(),
-                              "-i", "pipe:0", "-vf", filter.c_str(), "-c:v", "libx264", "-preset", "veryfast",
-                              "-crf", "16", "-pix_fmt", "yuv420p", s_videoTemp.c_str(), nullptr};
-        s_ffmpeg = capture_spawn(const_cast<char* const*>(argv), 1, &s_pipe);
-        if (s_ffmpeg < 0) {
-            capture_closeWav();
-            std::remove(s_wavPath.c_str());
-            return capture_fail("capture: cannot start ffmpeg for %s: %s\n", out, std::strerror(errno));
         }
     } else {
-        if (mkdir(out, 0777) != 0 && errno != EEXIST)
+        if (mkdir(out, 0777) != 0 && errno != EEXIST) {
+            capture_restoreHandlers();
             return capture_fail("capture: cannot create directory %s: %s\n", out, std::strerror(errno));
+        }
         struct stat st;
-        if (stat(out, &st) != 0 || !S_ISDIR(st.st_mode))
+        if (stat(out, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            capture_restoreHandlers();
             return capture_fail("capture: %s is not a directory (name a .mp4 or .mkv file, or a directory)%s\n",
                                 out);
+        }
         s_wavPath = s_out + "/audio.wav";
         s_framePath.reserve(s_out.size() + 16);
-        if (!capture_openWav(s_wavPath))
+        if (!capture_openWav(s_wavPath)) {
+            capture_restoreHandlers();
             return 0;
+        }
     }
     s_open = 1;
     return 1;
@@ -228,23 +397,8 @@ int capture_frame(const uint32_t* surface)
     if (!s_open || s_failed)
         return 0;
     if (s_video) {
-        const char* p = reinterpret_cast<const char*>(surface);
-        size_t left = size_t(FrameWidth) * FrameHeight * 4;
-        while (left > 0) {
-            ssize_t n = write(s_pipe, p, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                close(s_pipe);
-                s_pipe = -1;
-                int code = capture_wait(s_ffmpeg);
-                s_ffmpeg = -1;
-                std::string why = "ffmpeg stopped (exit status " + std::to_string(code) + ")";
-                return capture_fail("capture: encoding %s failed: %s\n", s_out.c_str(), why.c_str());
-            }
-            p += n;
-            left -= size_t(n);
-        }
+        if (!capture_writePipe(s_videoPipe, surface, size_t(FrameWidth) * FrameHeight * 4))
+            return capture_encoderGone();
     } else {
         char name[32];
         std::snprintf(name, sizeof name, "/%06lld.png", static_cast<long long>(s_frames));
@@ -260,13 +414,42 @@ int capture_frame(const uint32_t* surface)
 
 int capture_audio(const int16_t* samples, int frames)
 {
-    if (!s_open || s_failed || !s_wav)
+    if (!s_open || s_failed)
         return 0;
     size_t bytes = size_t(frames) * 4;
+    if (s_video) {
+        if (!capture_writePipe(s_audioPipe, samples, bytes))
+            return capture_encoderGone();
+        return 1;
+    }
     if (std::fwrite(samples, 1, bytes, s_wav) != bytes)
         return capture_fail("capture: cannot write %s: %s\n", s_wavPath.c_str(), std::strerror(errno));
     s_wavBytes += uint32_t(bytes);
     return 1;
+}
+
+static int capture_closeEncoder(void)
+{
+    // End of both inputs: the encoder flushes, finishes the container and exits. With nothing
+    // encoded and the run interrupted there is nothing worth finishing.
+    if (s_frames == 0 && s_signal)
+        s_interrupts = 2;
+    capture_closeFd(&s_videoPipe);
+    capture_closeFd(&s_audioPipe);
+    if (s_ffmpeg > 0) {
+        int code = capture_waitEncoder();
+        if (!capture_abandoned() && code != 0 && !s_failed) {
+            std::string why = "ffmpeg exit status " + std::to_string(code);
+            capture_fail("capture: encoding %s failed: %s\n", s_out.c_str(), why.c_str());
+        }
+    }
+    if (capture_abandoned())
+        s_failed = 1;
+    if (!s_failed && std::rename(s_partPath.c_str(), s_out.c_str()) != 0)
+        capture_fail("capture: cannot write %s: %s\n", s_out.c_str(), std::strerror(errno));
+    if (s_failed)
+        std::remove(s_partPath.c_str());
+    return !s_failed;
 }
 
 int capture_close(void)
@@ -274,49 +457,20 @@ int capture_close(void)
     if (!s_open)
         return !s_failed;
     s_open = 0;
-    int wavOk = capture_closeWav();
-    if (!s_video) {
+    int ok;
+    if (s_video) {
+        ok = capture_closeEncoder();
+    } else {
         // The frames written so far stay (each is complete); a sound track cut short does not.
+        int wavOk = capture_closeWav();
         if (!wavOk || s_failed)
             std::remove(s_wavPath.c_str());
-        return wavOk && !s_failed;
+        ok = wavOk && !s_failed;
     }
-    // Pass 1 ends when its input closes.
-    if (s_pipe >= 0) {
-        close(s_pipe);
-        s_pipe = -1;
-    }
-    if (s_ffmpeg > 0) {
-        int code = capture_wait(s_ffmpeg);
-        s_ffmpeg = -1;
-        if (code != 0 && !s_failed) {
-            std::string why = "ffmpeg exit status " + std::to_string(code);
-            capture_fail("capture: encoding %s failed: %s\n", s_out.c_str(), why.c_str());
-        }
-    }
-    if (!s_failed && wavOk) {
-        const int mp4 = strcasecmp(s_out.c_str() + s_out.size() - 4, ".mp4") == 0;
-        const char* argv[] = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-                              "-i", s_videoTemp.c_str(), "-i", s_wavPath.c_str(), "-map", "0:v", "-map", "1:a",
-                              "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-                              mp4 ? "-movflags" : nullptr, "+faststart", s_out.c_str(), nullptr};
-        if (!mp4) {
-            argv[20] = s_out.c_str();
-            argv[21] = nullptr;
-        }
-        pid_t pid = capture_spawn(const_cast<char* const*>(argv), 0, nullptr);
-        int code = pid > 0 ? capture_wait(pid) : -1;
-        if (code != 0) {
-            std::string why = "muxing with ffmpeg failed (exit status " + std::to_string(code) + ")";
-            capture_fail("capture: encoding %s failed: %s\n", s_out.c_str(), why.c_str());
-        }
-    }
-    std::remove(s_videoTemp.c_str());
-    std::remove(s_wavPath.c_str());
-    if (s_failed)
-        std::remove(s_out.c_str());
-    return !s_failed;
+    capture_restoreHandlers();
+    return ok;
 }
 
 int capture_failed(void) { return s_failed; }
 int64_t capture_getFrames(void) { return s_frames; }
+int capture_interrupted(void) { return s_signal; }

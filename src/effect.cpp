@@ -9,8 +9,7 @@
 #include <cstring>
 
 // The timeline in registration order. This order fixes the order of init, deinit and the
-// loading bar's steps; the playing order comes from the start positions. A scene joins the
-// show by enabling its line here.
+// loading bar's steps; the playing order comes from the start positions, and Credits opens it.
 static Effect* const s_timeline[] = {
     &FinalTorus_effect,
     &Skull_effect,
@@ -18,12 +17,11 @@ static Effect* const s_timeline[] = {
     &Knot_effect,
     &Spike_effect,
     &Wire_effect,
-    // &Credits_effect,
-    // &QxLogo_effect,
-    // &Tunnel_effect,
-    // &Plane_effect,
-    // &Rings_effect,
-    nullptr,  // keeps the table non-empty while scenes are missing
+    &Credits_effect,
+    &QxLogo_effect,
+    &Tunnel_effect,
+    &Plane_effect,
+    &Rings_effect,
 };
 
 // Terminal record: no callbacks, no name. Its start is the end of the show.
@@ -40,8 +38,8 @@ static void effect_append(Effect* e)
     s_effects[s_numEffects++] = e;
 }
 
-// Earliest start (order, then row; ties: first registered) among the scene records, used as
-// FirstEffect while the opening scene is not part of the build.
+// Earliest start (order, then row; ties: first registered) among the scene records: FirstEffect
+// of a list registered without one.
 static Effect* effect_earliest(void)
 {
     Effect* best = &s_endEffect;
@@ -65,8 +63,7 @@ void effect_registerList(Effect* const* records, int count, Effect* first)
     s_numEffects = 0;
     // One slot stays for the end marker.
     for (int i = 0; i < count && s_numEffects < MaxEffects - 1; i++)
-        if (records[i])
-            effect_append(records[i]);
+        effect_append(records[i]);
     FirstEffect = first ? first : effect_earliest();
     effect_append(&s_endEffect);
     s_currentEffect = nullptr;
@@ -75,11 +72,7 @@ void effect_registerList(Effect* const* records, int count, Effect* first)
 
 void effect_register(void)
 {
-    Effect* first = nullptr;
-    for (Effect* e : s_timeline)
-        if (e && e->name && std::strcmp(e->name, "Credits") == 0)
-            first = e;
-    effect_registerList(s_timeline, static_cast<int>(sizeof(s_timeline) / sizeof(s_timeline[0])), first);
+    effect_registerList(s_timeline, static_cast<int>(sizeof(s_timeline) / sizeof(s_timeline[0])), &Credits_effect);
 }
 
 int effect_getCount(void) { return s_numEffects; }

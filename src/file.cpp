@@ -57,6 +57,24 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
         return 0;
     }
     const uint32_t ident = file_u32(header);
+    if (ident != FileIdent) {
+        // Anything else (another format, a text file, a file that only got the right name) is
+        // refused before its count is trusted. The word is shown escaped: it may be any bytes.
+        char shown[4 * 4 + 1];
+        char* o = shown;
+        for (int i = 0; i < 4; ++i) {
+            const unsigned char c = header[i];
+            if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"')
+                *o++ = char(c);
+            else
+                o += std::snprintf(o, 5, "\\x%02X", c);
+        }
+        *o = 0;
+        file_error(error, errorSize, "datafile '%s' is not a tidewater datafile (it starts with \"%s\", not \"QXDT\")",
+                   label, shown);
+        std::fclose(fp);
+        return 0;
+    }
     const uint32_t numFiles = file_u32(header + 4);
     const uint64_t dirEnd = uint64_t(FileHeaderSize) + uint64_t(numFiles) * FileEntrySize;
     if (dirEnd > fileSize) {

@@ -1,7 +1,7 @@
 // file: the mounted datafile and a small file interface over it.
 //
 // Datafile layout (little-endian, no alignment):
-//   0   u32  identification word ('QXDT' as written by qxdat; not examined)
+//   0   u32  identification word, the bytes "QXDT"; any other word is refused on mount
 //   4   u32  numFiles
 //   8   numFiles x 80-byte FileEntry records
 //   ... each entry's bytes, raw, at the entry's offset
@@ -33,8 +33,9 @@ constexpr uint32_t FileIdent = 0x54445851u;  // "QXDT" read as a little-endian w
 
 // Mounts the datafile. Looks for `name` as given, then (for a bare relative name) beside the
 // executable. If it cannot be opened: "failed to mount datafile '<name>'!" and exit code 1. If it
-// is corrupt (truncated header, directory or an entry past the end of the file, a name without
-// its NUL): one line naming the file and the problem, exit code 1. Returns 1.
+// does not start with "QXDT" ("... is not a tidewater datafile") or is corrupt (truncated header,
+// directory or an entry past the end of the file, a name without its NUL): one line naming the
+// file and the problem, exit code 1. Returns 1.
 int file_mountData(const char* name);
 // As file_mountData but never ends the process: returns 0 and puts the one-line reason (without
 // a newline) into error. Used by qxdat verify, tests and the fuzzer.

@@ -62,6 +62,22 @@ inline float math_wrapDegrees(float a)
     return a;
 }
 
+// Rounded to an int in the current mode, for screen positions: not-a-number and values beyond the
+// int range give INT32_MIN, which lies off every screen, instead of wrapping back onto it.
+inline int32_t math_roundPosition(float v)
+{
+    if (!(v > -2147483648.0f && v < 2147483648.0f))
+        return INT32_MIN;
+    return (int32_t)lrintf(v);
+}
+
+// Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there (Spike's morph,
+// the Credits ribbons' wipe).
+inline float ease_inOutQuad(float t)
+{
+    return t < 0.5f ? 2.0f * t * t : -1.0f + (4.0f - 2.0f * t) * t;
+}
+
 void vec3_cross(const vec3* a, const vec3* b, vec3* out);
 void vec3_normalise(vec3* v);
 

@@ -38,26 +38,33 @@ struct Model {
     ProjVertex* proj;         // follows verts
     int32_t* wireIndices;     // follows proj; null when numWireIndices is 0
     uint32_t* vertexExtra;    // follows the wire indices; null when flags bit 0 is clear
-    // Sharing (model_shareVertices; the rest of the block): the triangle list repeats every
+    // Sharing (model_shareVertices), in a block of its own: the triangle list repeats every
     // corner once per triangle, so most vertices repeat an earlier one's position and normal
     // exactly, and with them its projection. numShared = 0: every vertex is projected.
     uint16_t numShared;       // vertices projected: the first of each group of equal ones
     uint16_t numCopies;       // vertices that take an earlier one's projection
     uint16_t numWireEdges;
+    uint16_t numWireVerts;
+    uint16_t numWirePairs;    // the first 2 * numWirePairs edges: a -> b, then b -> a
     uint16_t* shareList;      // numShared indices, then numCopies (vertex, source) pairs
-    uint16_t* wireEdges;      // (from, to) pairs: the wireframe's distinct directed edges
+    uint16_t* wireEdges;      // (from, to) pairs of wire vertices: the distinct directed edges
+    uint16_t* wireVerts;      // wire vertex -> vertex index (the first of its group)
+    void* wireScratch;        // 16 bytes per wire vertex: the renderer's line ends of a frame
+    float* shareComponents;   // 12 arrays of numShared floats: the projected vertices' position and
+                              // normal components, then the projection's results of a frame
 };
 
 enum { ModelHasExtra = 1 };
 
 // With the counts and flags set, allocates the one block, sets the pointers and zeroes the
-// projections (no sharing).
+// projections (no sharing yet).
 void model_create(Model* m);
 // After the vertices and wire indices are in place: groups vertices whose position and normal are
 // bit for bit the same, so the projection computes each group once and copies it, and lists the
 // wireframe's edges once each, without the zero-length ones and without an edge repeated in the
 // same direction (both would draw nothing). model_load does this; a scene that rewrites vertex
 // positions afterwards calls model_unshareVertices, as equal vertices may no longer stay equal.
+// The wireframe then draws from its quads again.
 void model_shareVertices(Model* m);
 void model_unshareVertices(Model* m);
 // Reads the named file into *m and returns 1. A missing or malformed file (counts that do not fit

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +54,14 @@ static int options_parseShots(const char* text, Options* o)
 {
     const char* p = text;
     o->numShots = 0;
+    int items = 1;
+    for (const char* c = text; *c; c++)
+        items += *c == ',';
+    if (items > MaxShots) {
+        // The list itself would be a wall of text: say the limit and the count.
+        std::printf("main: --shots takes at most %d positions, not %d\n", int(MaxShots), items);
+        return -1;
+    }
     while (*p) {
         const char* comma = std::strchr(p, ',');
         size_t len = comma ? static_cast<size_t>(comma - p) : std::strlen(p);
@@ -61,8 +70,6 @@ static int options_parseShots(const char* text, Options* o)
             return 0;
         std::memcpy(item, p, len);
         item[len] = '\0';
-        if (o->numShots >= MaxShots)
-            return 0;
         if (!options_parsePos(item, &o->shots[o->numShots]))
             return 0;
         o->numShots++;
@@ -75,12 +82,108 @@ static int options_parseShots(const char* text, Options* o)
     return o->numShots > 0;
 }
 
+// Every option the program knows, for the nearest-match suggestion.
+static const char* const s_known[] = {"-fullscreen", "-scale",  "--headless", "--mute",  "--vsync",
+                                      "--benchmark", "--capture", "--fps",     "--shots", "--out",
+                                      "--start",     "--end",   "-h",         "--help",  "--version",
+                                      "--fingerprint"};
+
+// An argument echoed in a message is cut to this many characters, so one line stays one line.
+enum { EchoMax = 48 };
+
+const char* options_echo(const char* text, char* buf, int size)
+{
+    if (size < 4)
+        return "";
+    size_t keep = std::min(size_t(size) - 4, size_t(EchoMax));
+    size_t n = 0;
+    // Control characters (a newline pasted into an argument) would break the line.
+    for (; text[n] && n < keep; n++)
+        buf[n] = (unsigned char)text[n] < 0x20 || text[n] == 0x7F ? '?' : text[n];
+    if (text[n]) {
+        std::memcpy(buf + n, "...", 3);
+        n += 3;
+    }
+    buf[n] = '\0';
+    return buf;
+}
+
+// Edit distance with adjacent transpositions counted as one edit ("captrue" is one from
+// "capture"). Both strings are short: option names, and arguments cut to EchoMax.
+static int options_distance(const char* a, size_t la, const char* b, size_t lb)
+{
+    int d[EchoMax + 2][EchoMax + 2];
+    if (la > EchoMax || lb > EchoMax)
+        return EchoMax;
+    for (size_t i = 0; i <= la; i++)
+        d[i][0] = int(i);
+    for (size_t j = 0; j <= lb; j++)
+        d[0][j] = int(j);
+    for (size_t i = 1; i <= la; i++) {
+        for (size_t j = 1; j <= lb; j++) {
+            int cost = a[i - 1] != b[j - 1];
+            int best = std::min(std::min(d[i - 1][j] + 1, d[i][j - 1] + 1), d[i - 1][j - 1] + cost);
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                best = std::min(best, d[i - 2][j - 2] + 1);
+            d[i][j] = best;
+        }
+    }
+    return d[la][lb];
+}
+
+const char* options_nearest(const char* arg)
+{
+    // Compare names without their dashes and without an "=value" tail, so "--fullscreen" finds
+    // "-fullscreen" and "--fps=30" finds "--fps".
+    while (*arg == '-')
+        arg++;
+    size_t la = std::strcspn(arg, "=");
+    if (la == 0)
+        return nullptr;
+    const char* best = nullptr;
+    int bestDistance = 0;
+    for (const char* known : s_known) {
+        const char* name = known;
+        while (*name == '-')
+            name++;
+        size_t lb = std::strlen(name);
+        int dist = options_distance(arg, la, name, lb);
+        // Close enough to be a slip of the fingers: a third of the name, and one edit from three
+        // letters on (one or two letters are one edit from almost anything).
+        int shorter = int(std::min(la, lb));
+        int limit = std::max(shorter / 3, shorter >= 3 ? 1 : 0);
+        if (dist <= limit && (!best || dist < bestDistance)) {
+            best = known;
+            bestDistance = dist;
+        }
+    }
+    return best;
+}
+
 static int options_bad(const char* option, const char* value, const char* want)
 {
+    char buf[EchoMax + 4];
     if (value)
-        std::printf("main: bad value '%s' for %s (%s)\n", value, option, want);
+        std::printf("main: bad value '%s' for %s (%s)\n", options_echo(value, buf, sizeof buf), option, want);
     else
         std::printf("main: %s needs a value (%s)\n", option, want);
+    return 0;
+}
+
+// Arguments outside the program's own "--" space are ignored, as the show always did, but said.
+static int options_unknown(const char* a)
+{
+    char buf[EchoMax + 4];
+    const char* shown = options_echo(a, buf, sizeof buf);
+    if (a[0] != '-' || a[1] != '-') {
+        std::printf("main: ignoring unknown argument '%s'\n", shown);
+        return 1;
+    }
+    const char* near = options_nearest(a);
+    if (near)
+        std::printf("main: unknown option '%s' (did you mean %s? see tidewater --help)\n", shown, near);
+    else
+        std::printf("main: unknown option '%s' (see tidewater --help)\n", shown);
     return 0;
 }
 
@@ -104,6 +207,8 @@ int options_parse(int argc, char** argv, Options* o)
                     return options_bad("-scale", next, "a whole number from 1 to 16");
                 o->scale = static_cast<int>(v);
                 i++;
+            } else {
+                std::printf("main: -scale without a value changes nothing; the scale stays %d\n", o->scale);
             }
         } else if (std::strcmp(a, "--headless") == 0) {
             o->headless = 1;
@@ -130,7 +235,10 @@ int options_parse(int argc, char** argv, Options* o)
         } else if (std::strcmp(a, "--shots") == 0) {
             if (!next)
                 return options_bad("--shots", nullptr, "positions order:row separated by commas");
-            if (!options_parseShots(next, o))
+            int shots = options_parseShots(next, o);
+            if (shots < 0)
+                return 0;
+            if (shots == 0)
                 return options_bad("--shots", next, "positions order:row separated by commas");
             i++;
         } else if (std::strcmp(a, "--out") == 0) {
@@ -150,6 +258,8 @@ int options_parse(int argc, char** argv, Options* o)
             o->help = 1;
         } else if (std::strcmp(a, "--version") == 0) {
             o->version = 1;
+        } else if (i > 0 && !options_unknown(a)) {
+            return 0;
         }
     }
     int modes = (o->capture != nullptr) + (o->numShots > 0) + o->benchmark;
@@ -186,7 +296,8 @@ void options_printHelp(FILE* out)
         "  --vsync               wait for the display's refresh instead of running uncapped\n"
         "  --capture OUT         render the show at fixed time steps: OUT ending .mp4 or .mkv is\n"
         "                        encoded with ffmpeg, music included; any other OUT is a directory\n"
-        "                        that gets numbered PNG frames and audio.wav\n"
+        "                        that gets numbered PNG frames and audio.wav; Ctrl-C finishes\n"
+        "                        what was rendered, a second Ctrl-C abandons it\n"
         "  --fps N               frames per second of --capture, --shots and --benchmark; default 60\n"
         "  --shots LIST          save the frames at the music positions in LIST (order:row,...)\n"
         "                        as OO-RR.png, headless and as fast as possible\n"
@@ -197,6 +308,8 @@ void options_printHelp(FILE* out)
         "  --start ORDER[:ROW]   begin at that music position, with the scene that covers it\n"
         "  --end ORDER[:ROW]     end the run at that position (the show ends at 27:8)\n"
         "  -h, --help            this text\n"
-        "  --version             the program's version\n",
+        "  --version             the program's version\n"
+        "\n"
+        "Unknown arguments starting with -- are refused; other unknown arguments are ignored.\n",
         out);
 }

@@ -1,6 +1,7 @@
 // options: the command line. The show's own arguments ("-fullscreen", "-scale N") plus the
 // program's modes (capture, screenshots, benchmark, headless, mute, start/end positions).
-// Arguments the program does not know are ignored, as the show always did.
+// Unknown plain words and single-dash arguments are ignored with a warning, as the show always
+// ignored them; an unknown "--" argument is in the program's own option space and is refused.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -41,5 +42,11 @@ int options_isFixedStep(const Options* options);
 // Runs that open no window.
 int options_isHeadless(const Options* options);
 void options_printHelp(FILE* out);
+// The known option nearest to an unknown argument (dashes and any "=value" ignored), or null
+// when none is within a slip of the fingers: "--captrue" -> "--capture", "--scale" -> "-scale".
+const char* options_nearest(const char* arg);
+// text for echoing in a one-line message, written to buf (size bytes): control characters as '?',
+// cut to a readable length with "..." when longer. Returns buf.
+const char* options_echo(const char* text, char* buf, int size);
 // Parses "ORDER[:ROW]" (decimal, each 0..65534). 1 = ok.
 int options_parsePos(const char* text, MusicPos* pos);

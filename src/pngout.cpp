@@ -18,6 +18,17 @@ static void pngout_error(png_structp png, png_const_charp message)
 
 static void pngout_warning(png_structp, png_const_charp) {}
 
+// libpng's own writer reports a failed write as "Write Error"; this one names the cause (a full
+// disk, a file size limit), which is what the user has to act on.
+static void pngout_writeData(png_structp png, png_bytep data, png_size_t length)
+{
+    FILE* fp = static_cast<FILE*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, fp) != length)
+        png_error(png, std::strerror(errno));
+}
+
+static void pngout_flush(png_structp png) { std::fflush(static_cast<FILE*>(png_get_io_ptr(png))); }
+
 int pngout_write(const char* path, const uint32_t* surface, int width, int height, int scale)
 {
     if (scale < 1)
@@ -41,7 +52,7 @@ int pngout_write(const char* path, const uint32_t* surface, int width, int heigh
     std::vector<png_byte> row(static_cast<size_t>(outW) * 3);
     int ok = 0;
     if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, fp);
+        png_set_write_fn(png, fp, pngout_writeData, pngout_flush);
         // Frames are written by the thousand: speed matters more than the last percent of size.
         png_set_compression_level(png, 1);
         png_set_filter(png, 0, PNG_FILTER_SUB);

@@ -5,6 +5,7 @@
 // so earlier frames always lose and the buffer is cleared only when r3d_zadd wraps.
 #include "r3d.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -80,6 +81,31 @@ static void project_vertex(const ModelVertex& vertex, ProjVertex& out, const flo
         out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
 }
 
+// project_vertex for n vertices whose components lie in arrays of their own, so that it runs as
+// vector operations: the same operations in the same order, four vertices at a time. A vertex
+// behind the camera gets only its mark in invZ.
+static void project_components(uint32_t n, const float (*M)[4], float fov, const float* __restrict px,
+                               const float* __restrict py, const float* __restrict pz, const float* __restrict nx,
+                               const float* __restrict ny, const float* __restrict nz, float* __restrict outX,
+                               float* __restrict outY, float* __restrict outInvZ, float* __restrict outEnvU,
+                               float* __restrict outEnvV, float* __restrict outNz)
+{
+    const float m00 = M[0][0], m01 = M[0][1], m02 = M[0][2], m10 = M[1][0], m11 = M[1][1], m12 = M[1][2];
+    const float m20 = M[2][0], m21 = M[2][1], m22 = M[2][2], m30 = M[3][0], m31 = M[3][1], m32 = M[3][2];
+    for (uint32_t k = 0; k < n; k++) {
+        const float z = px[k] * m02 + py[k] * m12 + pz[k] * m22 + m32;
+        const float iz = 1.0f / z;
+        const float x = px[k] * m00 + py[k] * m10 + pz[k] * m20 + m30;
+        const float y = px[k] * m01 + py[k] * m11 + pz[k] * m21 + m31;
+        outX[k] = 160.0f + x * fov * iz;
+        outY[k] = 100.0f - y * fov * iz;
+        outInvZ[k] = std::signbit(z) ? -0.0f : iz;
+        outEnvU[k] = 0.5f + 0.5f * (nx[k] * m00 + ny[k] * m10 + nz[k] * m20);
+        outEnvV[k] = 0.5f + 0.5f * (nx[k] * m01 + ny[k] * m11 + nz[k] * m21);
+        outNz[k] = nx[k] * m02 + ny[k] * m12 + nz[k] * m22;
+    }
+}
+
 // A shared model projects the first vertex of each group of equal ones and copies the result to
 // the others: the same inputs give the same results, and the records of a group are equal from
 // their creation on (model_create zeroes them), so a copy is exactly what projecting would have
@@ -96,10 +122,25 @@ static void project(Model* m, const mat* matrix)
             project_vertex<WithNormal>(verts[i], proj[i], M, fov);
         return;
     }
+    const uint32_t ns = m->numShared;
+    const float* in = m->shareComponents;  // x, y, z of the positions and the normals, then the results
+    float* out = m->shareComponents + 6 * ns;
+    project_components(ns, M, fov, in, in + ns, in + 2 * ns, in + 3 * ns, in + 4 * ns, in + 5 * ns, out, out + ns,
+                       out + 2 * ns, out + 3 * ns, out + 4 * ns, out + 5 * ns);
     const uint16_t* list = m->shareList;
-    for (uint32_t k = 0; k < m->numShared; k++)
-        project_vertex<WithNormal>(verts[list[k]], proj[list[k]], M, fov);
-    const uint16_t* copies = list + m->numShared;
+    for (uint32_t k = 0; k < ns; k++) {
+        ProjVertex& to = proj[list[k]];
+        to.invZ = out[2 * ns + k];
+        if (std::signbit(to.invZ))
+            continue;  // x, y, env keep their old values
+        to.x = out[k];
+        to.y = out[ns + k];
+        to.envU = out[3 * ns + k];
+        to.envV = out[4 * ns + k];
+        if (WithNormal)
+            to.nz = out[5 * ns + k];
+    }
+    const uint16_t* copies = list + ns;
     for (uint32_t k = 0; k < m->numCopies; k++) {
         const ProjVertex& from = proj[copies[2 * k + 1]];
         ProjVertex& to = proj[copies[2 * k]];
@@ -201,24 +242,119 @@ void r3d_render(const Model* m)
     }
 }
 
-static void wire_edge(const ProjVertex* pa, const ProjVertex* pb, float depthOffset, uint8_t colour)
+// A line's end in integers: its position converted in the current rounding mode (upward in a
+// pass) and its depth word, the low 32 bits of integer(invZ * 65536), converted through 64 bits,
+// plus r3d_zadd. Ends beyond 2^24 pixels (or not numbers) are not drawable: the 8.8 steps would
+// overflow. Wireframes keep one per wire vertex in the model's scratch (16 bytes each).
+struct LineEnd {
+    int32_t x, y;
+    uint32_t z;
+    int32_t drawable;
+};
+
+static inline LineEnd line_end(float x, float y, float invZ, uint32_t zadd)
 {
-    if (std::signbit(pa->invZ) || std::signbit(pb->invZ))
-        return;
-    ProjVertex a = *pa, b = *pb;
-    // Pulled toward the viewer so the line beats its own faces (rounded up: in a pass).
-    a.invZ = fround_add(a.invZ, depthOffset);
-    b.invZ = fround_add(b.invZ, depthOffset);
-    r3d_drawLine(&a, &b, colour);
+    const float lim = 16777216.0f;
+    LineEnd e = {0, 0, 0, std::fabs(x) <= lim && std::fabs(y) <= lim};
+    if (e.drawable) {
+        e.x = (int32_t)fround_toInt(x);
+        e.y = (int32_t)fround_toInt(y);
+        e.z = (uint32_t)(uint64_t)fround_toInt(invZ * 65536.0f) + zadd;
+    }
+    return e;
+}
+
+// A wireframe's end: not drawn behind the camera, and pulled toward the viewer by the depth
+// offset so that the line beats the faces it lies on.
+static inline LineEnd wire_end(const ProjVertex& p, float depthOffset, uint32_t zadd)
+{
+    if (std::signbit(p.invZ))
+        return LineEnd{0, 0, 0, 0};
+    return line_end(p.x, p.y, fround_add(p.invZ, depthOffset), zadd);  // rounded up: in a pass
+}
+
+// A line's count of points and its 8.8 fixed-point steps (truncated toward zero); the depth
+// steps by a signed 32-bit value. n = 0: nothing to draw.
+struct LineSteps {
+    int64_t n, sx, sy;
+    uint32_t sz;
+};
+
+static inline LineSteps line_steps(const LineEnd& a, const LineEnd& b)
+{
+    const int64_t dx = (int64_t)b.x - a.x, dy = (int64_t)b.y - a.y;
+    const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const int64_t n = adx > ady ? adx : ady;
+    if (n == 0)
+        return LineSteps{0, 0, 0, 0};
+    return LineSteps{n, (dx * 256) / n, (dy * 256) / n,
+                     (uint32_t)((int32_t)(b.z - a.z) / (int32_t)(n > 0x7FFFFFFF ? 0x7FFFFFFF : n))};
+}
+
+// The same line drawn from its other end: every step negated. Truncation toward zero is
+// symmetric, and a depth difference of -2^31 is its own negation.
+static inline LineSteps line_reversed(const LineSteps& s, const LineEnd& a, const LineEnd& b)
+{
+    const bool lowest = (int32_t)(b.z - a.z) == INT32_MIN;
+    return LineSteps{s.n, -s.sx, -s.sy, lowest ? s.sz : (uint32_t)-(int32_t)s.sz};
+}
+
+// The DDA from `from`, n points (the far end itself not plotted).
+static inline void line_walk(const LineEnd& from, const LineSteps& s, uint8_t colour, uint8_t* buffer,
+                             uint32_t* zbuffer)
+{
+    int64_t X = (int64_t)from.x * 256, Y = (int64_t)from.y * 256;
+    uint32_t Z = from.z;
+    for (int64_t i = 0; i < s.n; i++) {
+        if ((uint64_t)X > 319 * 256 || (uint64_t)Y > 199 * 256)
+            return;  // a line stops at its first point off screen (negative ones included)
+        const int64_t p = (Y >> 8) * R3dWidth + (X >> 8);
+        if (Z > zbuffer[p]) {
+            zbuffer[p] = Z;
+            buffer[p] = colour;
+        }
+        X += s.sx;
+        Y += s.sy;
+        Z += s.sz;
+    }
+}
+
+static inline void line_draw(const LineEnd& a, const LineEnd& b, uint8_t colour, uint8_t* buffer, uint32_t* zbuffer)
+{
+    line_walk(a, line_steps(a, b), colour, buffer, zbuffer);
 }
 
 void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
 {
     const ProjVertex* proj = m->proj;
-    if (m->numShared != 0) {  // the distinct edges; the ones left out would draw nothing
+    const uint32_t zadd = r3d_zadd;
+    uint8_t* const buffer = r3d_buffer;
+    uint32_t* const zbuffer = r3d_zbuffer;
+    if (m->numShared != 0) {
+        // Each wire vertex converted once, then the distinct edges (the ones left out would
+        // draw nothing).
+        LineEnd* ends = (LineEnd*)m->wireScratch;
+        for (uint32_t v = 0; v < m->numWireVerts; v++)
+            ends[v] = wire_end(proj[m->wireVerts[v]], depthOffset, zadd);
+        // Edges drawn both ways come first, in pairs that share their steps. The order of the
+        // lines within one call changes nothing: every line has the same colour, and each depth
+        // word ends as the greatest of what it held and what the lines bring.
         const uint16_t* e = m->wireEdges;
-        for (uint32_t k = 0; k < m->numWireEdges; k++)
-            wire_edge(&proj[e[2 * k]], &proj[e[2 * k + 1]], depthOffset, colour);
+        for (uint32_t k = 0; k < m->numWirePairs; k++, e += 4) {
+            const LineEnd& a = ends[e[0]];
+            const LineEnd& b = ends[e[1]];
+            if (!a.drawable || !b.drawable)
+                continue;
+            const LineSteps s = line_steps(a, b);
+            line_walk(a, s, colour, buffer, zbuffer);
+            line_walk(b, line_reversed(s, a, b), colour, buffer, zbuffer);
+        }
+        for (uint32_t k = 2 * m->numWirePairs; k < m->numWireEdges; k++, e += 2) {
+            const LineEnd& a = ends[e[0]];
+            const LineEnd& b = ends[e[1]];
+            if (a.drawable && b.drawable)
+                line_draw(a, b, colour, buffer, zbuffer);
+        }
         return;
     }
     const uint32_t n = m->numWireIndices, nv = m->numVerts;
@@ -226,48 +362,18 @@ void r3d_renderWireframe(const Model* m, float depthOffset, uint8_t colour)
         for (uint32_t k = 0; k < 4; k++) {
             const uint32_t ia = (uint32_t)m->wireIndices[i + k];
             const uint32_t ib = (uint32_t)m->wireIndices[i + ((k + 1) & 3)];
-            if (ia < nv && ib < nv && ia != ib)  // from a vertex to itself: nothing to draw
-                wire_edge(&proj[ia], &proj[ib], depthOffset, colour);
+            if (ia >= nv || ib >= nv || ia == ib)  // from a vertex to itself: nothing to draw
+                continue;
+            const LineEnd a = wire_end(proj[ia], depthOffset, zadd), b = wire_end(proj[ib], depthOffset, zadd);
+            if (a.drawable && b.drawable)
+                line_draw(a, b, colour, buffer, zbuffer);
         }
     }
-}
-
-// Low 32 bits of integer(invZ * 65536), converted through 64 bits in the current mode.
-static uint32_t line_depth(float invZ)
-{
-    return (uint32_t)(uint64_t)fround_toInt(invZ * 65536.0f);
 }
 
 void r3d_drawLine(const ProjVertex* a, const ProjVertex* b, uint8_t colour)
 {
-    // Endpoints beyond 2^24 pixels (or not numbers) are dropped: the 8.8 steps would overflow.
-    const float lim = 16777216.0f;
-    if (!(std::fabs(a->x) <= lim && std::fabs(a->y) <= lim && std::fabs(b->x) <= lim && std::fabs(b->y) <= lim))
-        return;
-    const int64_t x0 = fround_toInt(a->x), y0 = fround_toInt(a->y), x1 = fround_toInt(b->x), y1 = fround_toInt(b->y);
-    const uint32_t z0 = line_depth(a->invZ) + r3d_zadd;
-    const uint32_t z1 = line_depth(b->invZ) + r3d_zadd;
-    const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1;
-    const int64_t ady = y1 > y0 ? y1 - y0 : y0 - y1;
-    const int64_t n = adx > ady ? adx : ady;
-    if (n == 0)
-        return;
-    // 8.8 fixed-point positions; steps truncate toward zero. Depth steps by a signed 32-bit value.
-    const int64_t sx = ((x1 - x0) * 256) / n;
-    const int64_t sy = ((y1 - y0) * 256) / n;
-    const uint32_t sz = (uint32_t)((int32_t)(z1 - z0) / (int32_t)(n > 0x7FFFFFFF ? 0x7FFFFFFF : n));
-    int64_t X = x0 * 256, Y = y0 * 256;
-    uint32_t Z = z0;
-    for (int64_t i = 0; i < n; i++) {
-        if (X < 0 || X > 319 * 256 || Y < 0 || Y > 199 * 256)
-            return;  // a line stops at its first point off screen
-        const int64_t p = (Y >> 8) * R3dWidth + (X >> 8);
-        if (Z > r3d_zbuffer[p]) {
-            r3d_zbuffer[p] = Z;
-            r3d_buffer[p] = colour;
-        }
-        X += sx;
-        Y += sy;
-        Z += sz;
-    }
+    const LineEnd ea = line_end(a->x, a->y, a->invZ, r3d_zadd), eb = line_end(b->x, b->y, b->invZ, r3d_zadd);
+    if (ea.drawable && eb.drawable)
+        line_draw(ea, eb, colour, r3d_buffer, r3d_zbuffer);
 }

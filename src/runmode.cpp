@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,11 +35,6 @@ static Clock::time_point s_frameStart;
 static double s_lastProgress;
 static int s_lastDecile;
 static int s_tty;
-// Ctrl-C during a capture ends the run cleanly, so the file written so far is finished and valid.
-static volatile sig_atomic_t s_interrupted;
-
-static void runmode_onInterrupt(int) { s_interrupted = 1; }
-
 // Benchmark: work time of every frame and the effect that drew it.
 static float* s_times;
 static uint8_t* s_timeEffect;
@@ -134,11 +128,13 @@ static void runmode_hook(const uint32_t* surface, float dt, void*)
         return;
     if (s_shotsOpen)
         runmode_takeShots(surface);
+    // The frame's samples go out before the frame: the encoder reads its sound input ahead of
+    // the picture while it starts up.
+    modplay_advance(dt);
     if (s_capturing)
         capture_frame(surface);
     if (s_options->fingerprint)
         fingerprint_frame(effect_getCurrent() ? effect_getCurrent()->name : nullptr, surface);
-    modplay_advance(dt);
     s_framesShown++;
     if (s_capturing)
         runmode_progress(0);
@@ -173,6 +169,22 @@ int runmode_begin(const Options* o)
     s_expectedFrames = 0;
     if (tEnd > 0.0 && tStart >= 0.0 && tEnd > tStart)
         s_expectedFrames = int64_t(std::ceil((tEnd - tStart) * o->fps)) + 1;
+    // A screenshot the run cannot reach is refused now, not after playing the whole show.
+    for (int i = 0; i < o->numShots; i++) {
+        const MusicPos& p = o->shots[i];
+        double t = modplay_getTimeAt(p.order, p.row);
+        const char* why = nullptr;
+        if (t < 0.0)
+            why = "is not a position in the music";
+        else if (o->hasStart && t < tStart)
+            why = "comes before --start";
+        else if (tEnd >= 0.0 && t >= tEnd)
+            why = o->hasEnd ? "is not before --end" : "is not before the end of the show";
+        if (why) {
+            std::printf("main: --shots position %u:%u %s\n", p.order, p.row, why);
+            return 0;
+        }
+    }
 
     s_shotsLeft = o->numShots;
     s_shotsOpen = o->numShots > 0;
@@ -197,8 +209,6 @@ int runmode_begin(const Options* o)
             return 0;
         s_capturing = 1;
         modplay_setSink(runmode_sink, nullptr);
-        s_interrupted = 0;
-        std::signal(SIGINT, runmode_onInterrupt);
     }
     s_endOrder = s_endRow = 0xFFFF;
     s_begin = Clock::now();
@@ -233,7 +243,8 @@ int runmode_shouldStop(void)
 {
     if (!s_active)
         return 0;
-    if (s_capturing && (capture_failed() || s_interrupted))
+    // Ctrl-C during a capture ends the run, so the file written so far can be finished.
+    if (s_capturing && (capture_failed() || capture_interrupted()))
         return 1;
     if (s_shotsOpen && (s_shotsLeft == 0 || s_shotFailed))
         return 1;
@@ -312,13 +323,17 @@ int runmode_finish(void)
             runmode_progress(1);
         else if (s_tty)
             std::fputc('\n', stderr);
-        std::signal(SIGINT, SIG_DFL);
-        if (!capture_close()) {
+        int complete = capture_close();
+        int sig = capture_interrupted();
+        if (sig) {
+            if (complete)
+                std::printf("capture: interrupted; the first %lld frames are in %s\n",
+                            static_cast<long long>(capture_getFrames()), s_options->capture);
+            else
+                std::printf("capture: interrupted; %s was not written\n", s_options->capture);
+            rc = 128 + sig;
+        } else if (!complete) {
             rc = 1;
-        } else if (s_interrupted) {
-            std::printf("capture: interrupted; the first %lld frames are in %s\n",
-                        static_cast<long long>(capture_getFrames()), s_options->capture);
-            rc = 130;
         } else {
             // Wall time up to the finished file, encoder tail and muxing included.
             double total = runmode_seconds();
@@ -329,9 +344,11 @@ int runmode_finish(void)
         }
     }
     if (s_options->numShots > 0) {
+        // A failed write was reported as such and ended the run: the positions after it were not
+        // missed by the run, so they are not listed as unreached.
         if (s_shotFailed)
             rc = 1;
-        for (int i = 0; i < s_options->numShots; i++) {
+        for (int i = 0; i < s_options->numShots && !s_shotFailed; i++) {
             if (!s_shotTaken[i]) {
                 std::printf("shots: position %u:%u was not reached\n", s_options->shots[i].order,
                             s_options->shots[i].row);

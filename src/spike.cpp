@@ -91,11 +91,6 @@ static void start()
     objscene_start(&s_position, &s_rotation, Spike_StartZ, texture, envmap, lut);
 }
 
-float ease_inOutQuad(float t)
-{
-    return t < 0.5f ? 2.0f * t * t : -1.0f + (4.0f - 2.0f * t) * t;
-}
-
 static void update(float dt)
 {
     const float step = dt * 50.0f;

@@ -9,8 +9,6 @@ struct Effect;
 extern Effect Spike_effect;
 
 void spike_getState(ObjectSceneState* out);
-// Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there.
-float ease_inOutQuad(float t);
 // Spike's morph sources: the model's own vertex positions and the same directions on the sphere
 // (16 bytes per vertex: x, y, z, w).
 const float* spike_getVertices();

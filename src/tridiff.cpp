@@ -10,26 +10,26 @@
 
 SpanDiff span_diff;
 
-// The span loop on a record passed in: draw_span_diffuse runs it on span_diff, the triangle
-// set-up on its own copy of the record.
-static inline void span_diff_draw(const SpanDiff& s, uint8_t* frame, uint32_t* depth, const uint8_t* diffuse)
+// The span loop on its values and the pass's buffers: draw_span_diffuse runs it on span_diff, the
+// triangle set-up on the values of its rows.
+static inline void span_diff_run(int32_t x1, int32_t x2, int32_t offset, uint32_t z, uint32_t u, uint32_t v,
+                                 uint32_t dz, uint32_t du, uint32_t dv, uint8_t* frame, uint32_t* depth,
+                                 const uint8_t* diffuse)
 {
-    if ((int64_t)s.x2 - s.x1 <= 0 || s.x2 <= 0 || s.x1 >= R3dWidth)
+    if ((int64_t)x2 - x1 <= 0 || x2 <= 0 || x1 >= R3dWidth)
         return;
-    const int32_t end = s.x2 < R3dWidth ? s.x2 : R3dWidth;
-    uint32_t u = s.u, v = s.v, z = s.z;
-    int32_t x = s.x1;
+    const int32_t end = x2 < R3dWidth ? x2 : R3dWidth;
+    int32_t x = x1;
     if (x < 0) {
         const uint32_t n = (uint32_t)-(int64_t)x;
-        u += n * s.du;
-        v += n * s.dv;
-        z += n * (uint32_t)s.dz;
+        u += n * du;
+        v += n * dv;
+        z += n * dz;
         x = 0;
     }
-    const uint32_t du = s.du, dv = s.dv, dz = (uint32_t)s.dz;
     const uint8_t* __restrict texels = diffuse;
-    uint8_t* __restrict pixels = frame + s.offset;
-    uint32_t* __restrict zrow = depth + s.offset;
+    uint8_t* __restrict pixels = frame + offset;
+    uint32_t* __restrict zrow = depth + offset;
     for (; x < end; x++) {
         if (z >= zrow[x]) {
             zrow[x] = z;
@@ -43,7 +43,9 @@ static inline void span_diff_draw(const SpanDiff& s, uint8_t* frame, uint32_t* d
 
 void draw_span_diffuse(void)
 {
-    span_diff_draw(span_diff, r3d_buffer, r3d_zbuffer, r3d_texture_memory);
+    const SpanDiff& s = span_diff;
+    span_diff_run(s.x1, s.x2, s.offset, s.z, s.u, s.v, (uint32_t)s.dz, s.du, s.dv, r3d_buffer, r3d_zbuffer,
+                  r3d_texture_memory);
 }
 
 void draw_triangle_diffuse_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
@@ -53,7 +55,7 @@ void draw_triangle_diffuse_front(const ProjVertex* a, const ProjVertex* b, const
     uint32_t* const depth = r3d_zbuffer;
     const uint8_t* const diffuse = r3d_texture_memory;
     const uint32_t zadd = r3d_zadd;
-    SpanDiff s;
+    uint32_t dz = 0, du = 0, dv = 0;
     trisetup::raster<3>(
         a, b, c, [](const ProjVertex& p, float* q) { q[0] = p.invZ, q[1] = p.u, q[2] = p.v; },
         [&](const float* d) {
@@ -63,16 +65,13 @@ void draw_triangle_diffuse_front(const ProjVertex* a, const ProjVertex* b, const
             span_diff.dz = (int32_t)trisetup::to_int(d[0] * 65536.0f);
             span_diff.du = trisetup::to_fixed88(d[1]);
             span_diff.dv = trisetup::to_fixed88(d[2]);
-            s = span_diff;  // the global record keeps the gradients; rows use the copy
+            dz = (uint32_t)span_diff.dz;
+            du = span_diff.du;
+            dv = span_diff.dv;
         },
         [&](int32_t offset, int32_t x1, int32_t x2, const float* q) {
-            s.x1 = x1;
-            s.x2 = x2;
-            s.offset = offset;
-            s.z = (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd;
-            s.u = trisetup::to_fixed88(q[1]);
-            s.v = trisetup::to_fixed88(q[2]);
-            span_diff_draw(s, frame, depth, diffuse);
+            span_diff_run(x1, x2, offset, (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd,
+                          trisetup::to_fixed88(q[1]), trisetup::to_fixed88(q[2]), dz, du, dv, frame, depth, diffuse);
         });
 }
 

@@ -15,7 +15,7 @@ void draw_triangle_full_front(const ProjVertex* a, const ProjVertex* b, const Pr
     uint32_t* const depth = r3d_zbuffer;
     const uint8_t* const textures = r3d_texture_memory;
     const uint32_t zadd = r3d_zadd;
-    SpanFull s;
+    uint32_t dz = 0, duv = 0, deuv = 0;
     trisetup::raster<5>(
         a, b, c,
         [](const ProjVertex& p, float* q) {
@@ -32,18 +32,15 @@ void draw_triangle_full_front(const ProjVertex* a, const ProjVertex* b, const Pr
             span_full.dv = trisetup::to_fixed88(d[2]);
             span_full.deu = trisetup::to_fixed88(d[3]);
             span_full.dev = trisetup::to_fixed88(d[4]);
-            s = span_full;  // the global record keeps the gradients; rows use the copy
+            dz = (uint32_t)span_full.dz;
+            duv = span_pair(span_full.du, span_full.dv);
+            deuv = span_pair(span_full.deu, span_full.dev);
         },
         [&](int32_t offset, int32_t x1, int32_t x2, const float* q) {
-            s.x1 = x1;
-            s.x2 = x2;
-            s.offset = offset;
-            s.z = (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd;
-            s.u = trisetup::to_fixed88(q[1]);
-            s.v = trisetup::to_fixed88(q[2]);
-            s.eu = trisetup::to_fixed88(q[3]);
-            s.ev = trisetup::to_fixed88(q[4]);
-            span_full_draw(s, frame, depth, textures);
+            const uint32_t z = (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd;
+            const uint32_t uv = span_pair((uint32_t)trisetup::to_fixed88(q[1]), trisetup::to_fixed88(q[2]));
+            const uint32_t euv = span_pair((uint32_t)trisetup::to_fixed88(q[3]), trisetup::to_fixed88(q[4]));
+            span_full_run(x1, x2, offset, z, uv, euv, dz, duv, deuv, frame, depth, textures);
         });
 }
 

@@ -1,4 +1,4 @@
-// Span routine of the full rasteriser; the loop is span_full_draw (trifulla.h), shared with the
+// Span routine of the full rasteriser; the loop is span_full_run (trifulla.h), shared with the
 // triangle set-up.
 #include "trifulla.h"
 
@@ -9,5 +9,7 @@ void draw_span_full_set_buffer(void) {}
 
 void draw_span_full(void)
 {
-    span_full_draw(span_full, r3d_buffer, r3d_zbuffer, r3d_texture_memory);
+    const SpanFull& s = span_full;
+    span_full_run(s.x1, s.x2, s.offset, s.z, span_pair(s.u, s.v), span_pair(s.eu, s.ev), (uint32_t)s.dz,
+                  span_pair(s.du, s.dv), span_pair(s.deu, s.dev), r3d_buffer, r3d_zbuffer, r3d_texture_memory);
 }

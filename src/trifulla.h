@@ -18,36 +18,34 @@ inline uint32_t span_texel_index(uint32_t pair)
     return ((pair >> 16) & 0xFF00u) | ((pair >> 8) & 0xFFu);
 }
 
-// The span loop itself, on a record passed in and the pass's buffers: draw_span_full runs it on
-// span_full, the triangle set-up on its own copy of the record (kept in registers, row by row).
-// textures: the renderer's block (diffuse | environment | shading table).
-inline void span_full_draw(const SpanFull& s, uint8_t* frame, uint32_t* depth, const uint8_t* textures)
+// (u, v) as one word, u in the low half.
+inline uint32_t span_pair(uint32_t u, uint32_t v)
 {
-    if ((int64_t)s.x2 - s.x1 <= 0 || s.x2 <= 0 || s.x1 >= 320)
+    return (u & 0xFFFFu) | (v << 16);
+}
+
+// The span loop itself, on packed pairs and the pass's buffers (textures: the renderer's block,
+// diffuse | environment | shading table): draw_span_full runs it on span_full, the triangle
+// set-up on the values of its rows, packed as they are converted.
+inline void span_full_run(int32_t x1, int32_t x2, int32_t offset, uint32_t z, uint32_t uv, uint32_t euv, uint32_t dz,
+                          uint32_t duv, uint32_t deuv, uint8_t* frame, uint32_t* depth, const uint8_t* textures)
+{
+    if ((int64_t)x2 - x1 <= 0 || x2 <= 0 || x1 >= 320)
         return;
-    const int32_t end = s.x2 < 320 ? s.x2 : 320;
-    uint16_t u = s.u, v = s.v, eu = s.eu, ev = s.ev;
-    uint32_t z = s.z;
-    int32_t x = s.x1;
+    const int32_t end = x2 < 320 ? x2 : 320;
+    int32_t x = x1;
     if (x < 0) {  // left clip: advance each coordinate by -x1 steps in its own 16 bits
         const uint32_t n = (uint32_t)-(int64_t)x;
-        u = (uint16_t)(u + n * s.du);
-        v = (uint16_t)(v + n * s.dv);
-        eu = (uint16_t)(eu + n * s.deu);
-        ev = (uint16_t)(ev + n * s.dev);
-        z += n * (uint32_t)s.dz;
+        uv = span_pair(uv + n * duv, (uv >> 16) + n * (duv >> 16));
+        euv = span_pair(euv + n * deuv, (euv >> 16) + n * (deuv >> 16));
+        z += n * dz;
         x = 0;
     }
-    uint32_t uv = (uint32_t)u | ((uint32_t)v << 16);
-    uint32_t euv = (uint32_t)eu | ((uint32_t)ev << 16);
-    const uint32_t duv = (uint32_t)s.du | ((uint32_t)s.dv << 16);
-    const uint32_t deuv = (uint32_t)s.deu | ((uint32_t)s.dev << 16);
-    const uint32_t dz = (uint32_t)s.dz;
     const uint8_t* __restrict diffuse = textures;
     const uint8_t* __restrict envmap = textures + 65536;
     const uint8_t* __restrict lut = textures + 131072;
-    uint8_t* __restrict pixels = frame + s.offset;
-    uint32_t* __restrict zrow = depth + s.offset;
+    uint8_t* __restrict pixels = frame + offset;
+    uint32_t* __restrict zrow = depth + offset;
     for (; x < end; x++) {
         if (z >= zrow[x]) {
             zrow[x] = z;

@@ -9,22 +9,21 @@
 
 SpanMask span_mask;
 
-// The span loop on a record passed in: draw_span_mask runs it on span_mask, the triangle set-up
-// on its own copy of the record.
-static inline void span_mask_draw(const SpanMask& s, uint8_t* frame, uint32_t* depth, uint8_t colour)
+// The span loop on its values and the pass's buffers: draw_span_mask runs it on span_mask, the
+// triangle set-up on the values of its rows.
+static inline void span_mask_run(int32_t x1, int32_t x2, int32_t offset, uint32_t z, uint32_t dz, uint8_t* frame,
+                                 uint32_t* depth, uint8_t colour)
 {
-    if ((int64_t)s.x2 - s.x1 <= 0 || s.x2 <= 0 || s.x1 >= R3dWidth)
+    if ((int64_t)x2 - x1 <= 0 || x2 <= 0 || x1 >= R3dWidth)
         return;
-    const int32_t end = s.x2 < R3dWidth ? s.x2 : R3dWidth;
-    uint32_t z = s.z;
-    int32_t x = s.x1;
+    const int32_t end = x2 < R3dWidth ? x2 : R3dWidth;
+    int32_t x = x1;
     if (x < 0) {
-        z += (uint32_t)-(int64_t)x * (uint32_t)s.dz;
+        z += (uint32_t)-(int64_t)x * dz;
         x = 0;
     }
-    const uint32_t dz = (uint32_t)s.dz;
-    uint8_t* __restrict pixels = frame + s.offset;
-    uint32_t* __restrict zrow = depth + s.offset;
+    uint8_t* __restrict pixels = frame + offset;
+    uint32_t* __restrict zrow = depth + offset;
     for (; x < end; x++) {
         if (z >= zrow[x]) {
             zrow[x] = z;
@@ -36,7 +35,8 @@ static inline void span_mask_draw(const SpanMask& s, uint8_t* frame, uint32_t* d
 
 void draw_span_mask(void)
 {
-    span_mask_draw(span_mask, r3d_buffer, r3d_zbuffer, r3d_mask_value);
+    const SpanMask& s = span_mask;
+    span_mask_run(s.x1, s.x2, s.offset, s.z, (uint32_t)s.dz, r3d_buffer, r3d_zbuffer, r3d_mask_value);
 }
 
 void draw_triangle_mask_front(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
@@ -46,20 +46,16 @@ void draw_triangle_mask_front(const ProjVertex* a, const ProjVertex* b, const Pr
     uint32_t* const depth = r3d_zbuffer;
     const uint32_t zadd = r3d_zadd;
     const uint8_t colour = r3d_mask_value;
-    SpanMask s;
+    uint32_t dz = 0;
     trisetup::raster<1>(
         a, b, c, [](const ProjVertex& p, float* q) { q[0] = p.invZ; },
         [&](const float* d) {
             span_mask.dzdx = d[0];
             span_mask.dz = (int32_t)trisetup::to_int(d[0] * 65536.0f);
-            s = span_mask;  // the global record keeps the gradients; rows use the copy
+            dz = (uint32_t)span_mask.dz;
         },
         [&](int32_t offset, int32_t x1, int32_t x2, const float* q) {
-            s.x1 = x1;
-            s.x2 = x2;
-            s.offset = offset;
-            s.z = (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd;
-            span_mask_draw(s, frame, depth, colour);
+            span_mask_run(x1, x2, offset, (uint32_t)trisetup::to_int(q[0] * 65536.0f) + zadd, dz, frame, depth, colour);
         });
 }
 

@@ -46,11 +46,12 @@ inline uint16_t to_fixed88(float value)
     return (uint16_t)(uint64_t)to_int(value * 65536.0f);
 }
 
-// A column from an edge's x; the clamp only matters for values no triangle on screen produces.
+// A column from an edge's x. On the rows an edge serves, its x lies between its ends' (within
+// MaxCoordinate, see coords_ok), so the column fits 32 bits; the span routines clip to the screen
+// whatever they are given.
 inline int32_t to_column(float x)
 {
-    long c = to_int(x);
-    return (int32_t)(c < -(1L << 30) ? -(1L << 30) : (c > (1L << 30) ? (1L << 30) : c));
+    return (int32_t)to_int(x);
 }
 
 inline bool coords_ok(const ProjVertex* v)

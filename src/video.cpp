@@ -457,3 +457,249 @@ void video_makePaletteStops(vec4 s0, vec4 s1, vec4 s2, vec4 s3, vec4 s4, uint8_t
         }
     }
 }
+
+// ---- lines --------------------------------------------------------------------------------------
+
+namespace {
+
+// A line from (x0, y0) to (x1, y1) walked by its error term err = dx - dy - i*dy + j*dx after i
+// steps in x and j in y: x steps while 2*err >= -dx, y steps while 2*err <= dy. Every iteration
+// steps the longer axis, and after m such steps the shorter axis has stepped
+// floor(d_short * (2m + 1) / (2 d_long)) times, so the walk can start at any step without
+// walking the steps before it.
+struct LineWalk {
+    int64_t x0, y0, x1, y1, dx, dy, sx, sy;
+    int64_t x, y, err;  // current pixel and error term
+    int64_t first, last;  // steps along the longer axis that come near the frame
+
+    LineWalk(int ax, int ay, int bx, int by, int margin)
+        : x0(ax), y0(ay), x1(bx), y1(by)
+    {
+        dx = x1 > x0 ? x1 - x0 : x0 - x1;
+        dy = y1 > y0 ? y1 - y0 : y0 - y1;
+        sx = x0 < x1 ? 1 : -1;
+        sy = y0 < y1 ? 1 : -1;
+        const bool xMajor = dx >= dy;
+        const int64_t start = xMajor ? x0 : y0, s = xMajor ? sx : sy, len = xMajor ? dx : dy;
+        const int64_t limit = xMajor ? VideoWidth : VideoHeight;
+        // Steps m with start + m*s in [-margin, limit - 1 + margin], within [0, len].
+        first = s > 0 ? -margin - start : start - (limit - 1 + margin);
+        last = s > 0 ? limit - 1 + margin - start : start + margin;
+        if (first < 0)
+            first = 0;
+        if (last > len)
+            last = len;
+        // 128-bit products: the lengths reach 2^32.
+        const __int128 m = first;
+        __int128 i, j;
+        if (xMajor) {
+            i = m;
+            j = dx ? (__int128)dy * (2 * m + 1) / (2 * dx) : 0;
+        } else {
+            j = m;
+            i = (__int128)dx * (2 * m + 1) / (2 * dy);
+        }
+        x = x0 + (int64_t)i * sx;
+        y = y0 + (int64_t)j * sy;
+        err = (int64_t)((__int128)dx - dy - i * dy + j * dx);
+    }
+    bool empty() const { return first > last; }
+};
+
+inline bool onScreen(int64_t x, int64_t y)
+{
+    return x >= 0 && x < VideoWidth && y >= 0 && y < VideoHeight;
+}
+
+}  // namespace
+
+void video_drawLine(int x0, int y0, int x1, int y1, int colour)
+{
+    uint8_t* dst = s_buffer[0];
+    if (!dst)
+        return;
+    LineWalk w(x0, y0, x1, y1, 0);
+    for (int64_t step = w.first; step <= w.last; step++) {
+        if (onScreen(w.x, w.y))
+            dst[w.y * VideoWidth + w.x] = (uint8_t)colour;
+        const int64_t e2 = 2 * w.err;
+        if (e2 >= -w.dx) {
+            if (w.x == w.x1)
+                break;
+            w.err -= w.dy;
+            w.x += w.sx;
+        }
+        if (e2 <= w.dy) {
+            if (w.y == w.y1)
+                break;
+            w.err += w.dx;
+            w.y += w.sy;
+        }
+    }
+}
+
+void video_drawLineAA(int x0, int y0, int x1, int y1, int unused)
+{
+    uint8_t* dst = s_buffer[0];
+    if (!dst)
+        return;
+    // One step of margin: a pixel just off the frame has a neighbour on it.
+    LineWalk w(x0, y0, x1, y1, 1);
+    int64_t ed = 1;
+    if (w.dx + w.dy != 0) {
+        // The squared length in double is exact up to 2^53 and converts to float as the integer
+        // would; beyond that only huge off-screen lines are affected.
+        const float d2 = (float)((double)w.dx * (double)w.dx + (double)w.dy * (double)w.dy);
+        ed = llrintf(1.0f / math_rsqrt(d2));
+        if (ed < 1)
+            ed = 1;
+    }
+    auto plot = [&](int64_t x, int64_t y, int64_t e) {
+        if (!onScreen(x, y))
+            return;
+        const int64_t v = 255 - 255 * e / ed;  // e never exceeds the length by more than rounding
+        dst[y * VideoWidth + x] = (uint8_t)(v < 0 ? 0 : v);
+    };
+    for (int64_t step = w.first; step <= w.last; step++) {
+        const int64_t d = w.err - w.dx + w.dy;
+        plot(w.x, w.y, d < 0 ? -d : d);
+        const int64_t e2 = w.err, x2 = w.x;
+        if (2 * e2 >= -w.dx) {
+            if (w.x == w.x1)
+                break;
+            if (e2 + w.dy < ed)
+                plot(w.x, w.y + w.sy, e2 + w.dy);
+            w.err -= w.dy;
+            w.x += w.sx;
+        }
+        if (2 * e2 <= w.dy) {
+            if (w.y == w.y1)
+                break;
+            if (w.dx - e2 < ed)
+                plot(x2 + w.sx, w.y, w.dx - e2);
+            w.err += w.dx;
+            w.y += w.sy;
+        }
+    }
+}
+
+// ---- filters ------------------------------------------------------------------------------------
+//
+// Plain loops over the strip, branch-free, which the compiler vectorises: the sums are formed in
+// 16 bits and the clamps are min/max. The reads one row above row 0 and one below row 199 land in
+// the spare rows of the buffer block.
+
+static int s_blurBigDecay = 10;
+static int32_t s_radialBlurLookup[VideoPixels];
+
+static inline uint8_t clampIndex(int v)
+{
+    return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+void video_blur(const uint8_t* __restrict src, uint8_t* __restrict dst)
+{
+    for (int n = 0; n < VideoPixels; n++) {
+        const unsigned a = ((unsigned)src[n - 1] + src[n + 1] + src[n - VideoWidth] + src[n + VideoWidth]) >> 2;
+        dst[n] = (uint8_t)(a - (a >> 2));
+    }
+}
+
+void video_blur2(const uint8_t* __restrict src, uint8_t* __restrict dst, int decay)
+{
+    // A decay outside 0..255 saturates the same way; keeping it in range keeps the sums in 16 bits.
+    const int d = decay < -255 ? -255 : decay > 255 ? 255 : decay;
+    for (int n = 0; n < VideoPixels; n++) {
+        const int a = ((int)src[n - 1] + src[n + 1] + src[n - VideoWidth] + src[n + VideoWidth]) >> 2;
+        dst[n] = clampIndex(a - d);
+    }
+}
+
+// The eight neighbours of pixel n.
+static inline int blurBigSum(const uint8_t* src, int n, int upLeft, int downRight)
+{
+    const uint8_t* up = src + n - VideoWidth;
+    const uint8_t* down = src + n + VideoWidth;
+    return upLeft + up[0] + up[1] + src[n - 1] + src[n + 1] + down[-1] + down[0] + downRight;
+}
+
+void video_blurBig(const uint8_t* __restrict src, uint8_t* __restrict dst)
+{
+    const int d = s_blurBigDecay < -255 ? -255 : s_blurBigDecay > 255 ? 255 : s_blurBigDecay;
+    // The strip's first and last 16 pixels go one at a time: pixel 0's upper-left and pixel
+    // 63,999's lower-right neighbours would be the only reads past the spare rows, and are taken as
+    // the spare rows' 0. The rest is a whole number of 16-byte vectors.
+    constexpr int Edge = 16;
+    for (int n = Edge; n < VideoPixels - Edge; n++) {
+        const int a = blurBigSum(src, n, src[n - VideoWidth - 1], src[n + VideoWidth + 1]) >> 3;
+        dst[n] = clampIndex(a - d);
+    }
+    for (int i = 0; i < Edge; i++) {
+        const int head = i, tail = VideoPixels - Edge + i;
+        const int upLeft = head > 0 ? src[head - VideoWidth - 1] : 0;
+        const int downRight = tail < VideoPixels - 1 ? src[tail + VideoWidth + 1] : 0;
+        dst[head] = clampIndex((blurBigSum(src, head, upLeft, src[head + VideoWidth + 1]) >> 3) - d);
+        dst[tail] = clampIndex((blurBigSum(src, tail, src[tail - VideoWidth - 1], downRight) >> 3) - d);
+    }
+}
+
+void video_setBlurBigDecay(int decay)
+{
+    s_blurBigDecay = decay;
+}
+
+void video_blur32(const uint32_t* __restrict src, uint32_t* __restrict dst)
+{
+    for (int n = 20 * VideoWidth; n < 180 * VideoWidth; n++) {
+        const uint32_t l = src[n - 1], r = src[n + 1], u = src[n - VideoWidth], d = src[n + VideoWidth];
+        const uint32_t ra = (((l >> 16) & 255) + ((r >> 16) & 255) + ((u >> 16) & 255) + ((d >> 16) & 255)) >> 2;
+        const uint32_t ga = (((l >> 8) & 255) + ((r >> 8) & 255) + ((u >> 8) & 255) + ((d >> 8) & 255)) >> 2;
+        const uint32_t ba = ((l & 255) + (r & 255) + (u & 255) + (d & 255)) >> 2;
+        dst[n] = ((ra - (ra >> 2)) << 16) | ((ga - (ga >> 2)) << 8) | (ba - (ba >> 2));
+    }
+}
+
+// Rounded in the current mode after limiting to [0, limit - 1]; not-a-number takes the centre.
+static int radialSample(float v, int limit, int centre)
+{
+    if (v != v)
+        return centre;
+    v = v < 0.0f ? 0.0f : v > (float)(limit - 1) ? (float)(limit - 1) : v;
+    return (int)lrintf(v);
+}
+
+void video_setRadialBlurLookup(float amount)
+{
+    const float k = 1.0f / amount;
+    for (int y = 0; y < VideoHeight; y++) {
+        const int sy = radialSample((float)y + (float)(100 - y) * k, VideoHeight, 100);
+        for (int x = 0; x < VideoWidth; x++) {
+            const int sx = radialSample((float)x + (float)(160 - x) * k, VideoWidth, 160);
+            s_radialBlurLookup[y * VideoWidth + x] = sy * VideoWidth + sx;
+        }
+    }
+}
+
+// One pass over rows [r0, r1] and columns [c0, c1], each walked in its given direction.
+static inline void radialPass(uint8_t* buffer, int r0, int r1, int c0, int c1)
+{
+    const int dr = r1 >= r0 ? 1 : -1, dc = c1 >= c0 ? 1 : -1;
+    for (int y = r0;; y += dr) {
+        const int row = y * VideoWidth;
+        for (int x = c0;; x += dc) {
+            buffer[row + x] = (uint8_t)((buffer[row + x] + buffer[s_radialBlurLookup[row + x]]) >> 1);
+            if (x == c1)
+                break;
+        }
+        if (y == r1)
+            break;
+    }
+}
+
+void video_blurRadial(uint8_t* buffer)
+{
+    radialPass(buffer, 100, 0, 160, 319);
+    radialPass(buffer, 100, 0, 159, 0);
+    radialPass(buffer, 101, 199, 160, 0);
+    radialPass(buffer, 101, 199, 161, 319);
+}

@@ -66,3 +66,30 @@ void video_triggerFlashWhite(float duration, const uint8_t* palette);
 void video_makePalette(vec4 a, vec4 b, vec4 c, vec4 d, uint8_t* palette);
 // Four runs of 64 entries between five stops (6-bit units, x, y, z read).
 void video_makePaletteStops(vec4 s0, vec4 s1, vec4 s2, vec4 s3, vec4 s4, uint8_t* palette);
+
+// ---- lines and full-frame filters ---------------------------------------------------------------
+// Lines draw into buffer 0, every pixel clipped to the frame; end points may lie anywhere in the
+// int range (only the part of the line near the frame is walked). The step from (x0, y0) to
+// (x1, y1) moves one pixel along the longer axis each time; both end points are drawn.
+void video_drawLine(int x0, int y0, int x1, int y1, int colour);
+// Anti-aliased: pixels get index 255 - 255 * (distance from the line) / length, 255 on the line.
+void video_drawLineAA(int x0, int y0, int x1, int y1, int unused);
+
+// The 8-bit filters read and write whole frame buffers of video_getBuffer (source and destination
+// different). They walk the 64,000 pixels as one strip: the left neighbour of column 0 is the
+// last pixel of the row above, the right neighbour of column 319 the first of the row below, and
+// rows 0 and 199 read the zeroed spare rows, so the picture fades in from black at its edges.
+// Results are limited to 0..255.
+void video_blur(const uint8_t* src, uint8_t* dst);             // a = 4-neighbour mean; a - a/4
+void video_blur2(const uint8_t* src, uint8_t* dst, int decay); // a - decay
+void video_blurBig(const uint8_t* src, uint8_t* dst);          // 8-neighbour mean - blur-big decay
+void video_setBlurBigDecay(int decay);                         // 10 at load
+// 32-bit 0x00RRGGBB frames: per channel as video_blur, rows 20..179 only (the others untouched).
+void video_blur32(const uint32_t* src, uint32_t* dst);
+// Each pixel then looks the fraction 1/amount of the way toward (160, 100): amount 1 samples the
+// centre, a very large amount the pixel itself. Samples are limited to the frame, so any amount
+// (below 1, negative, zero, not a number) names a pixel of the frame.
+void video_setRadialBlurLookup(float amount);
+// In place: pixel = (pixel + its sample) / 2, in four passes outward from the centre, so the
+// sample (nearer the centre) is already updated and bright pixels smear outward in one call.
+void video_blurRadial(uint8_t* buffer);

@@ -297,9 +297,13 @@ struct PackView {
     float lum(int i) const { return 0.30f * pal(i, 0) + 0.59f * pal(i, 1) + 0.11f * pal(i, 2); }
 };
 
-const char* kPacks[] = {"blueenv.qxp", "spike.qxp", "knot.qxp", "skull.qxp", "tendril.qxp", "tor.qxp"};
+const char* kPacks[] = {"blueenv.qxp", "spike.qxp", "knot.qxp", "skull.qxp", "tendril.qxp", "tor.qxp", "lsenv.qxp"};
 
-PackView loadPack(const char* f) { return PackView{readAll(generated("objpacks") / "srcdata" / f)}; }
+// The object scenes' packs come from one generator; the Rings scene's from its own.
+PackView loadPack(const char* f) {
+    const char* generator = std::strcmp(f, "lsenv.qxp") ? "objpacks" : "rings";
+    return PackView{readAll(generated(generator) / "srcdata" / f)};
+}
 
 // The engine's greedy brightest search and its plain nearest-colour search.
 int brightest(const PackView& p) {

@@ -117,23 +117,25 @@ TEST_F(Timeline, RegistrationInitAndDeinitOrder)
     effect_registerList(again, 1, nullptr);  // TearDown deinits a live list
 }
 
-TEST_F(Timeline, ShowTimelineRegistersTheEndMarkerLast)
+TEST_F(Timeline, ShowTimelineRegistersEveryScene)
 {
     effect_register();
-    int n = effect_getCount();
-    ASSERT_GE(n, 1);
-    ASSERT_LE(n, 12);
-    EXPECT_EQ(nullptr, effect_get(n - 1)->name);
-    EXPECT_EQ(27, effect_get(n - 1)->startOrder);
-    EXPECT_EQ(8, effect_get(n - 1)->startRow);
-    // The first scene in playing order is current first (the end marker when there is none).
+    // Registration order fixes init, deinit and the loading bar; the end marker comes last.
+    const std::vector<std::string> names = {"FinalTorus", "Skull", "Tendril", "Knot", "Spike", "Wire",
+                                            "Credits", "QxLogo", "Tunnel", "Plane", "Rings"};
+    ASSERT_EQ((int)names.size() + 1, effect_getCount());
+    for (size_t i = 0; i < names.size(); i++)
+        EXPECT_EQ(names[i], effect_get((int)i)->name) << "entry " << i;
+    const Effect* end = effect_get((int)names.size());
+    EXPECT_EQ(nullptr, end->name);
+    EXPECT_EQ(27, end->startOrder);
+    EXPECT_EQ(8, end->startRow);
+    // Credits opens the show at 0:0, whatever the registration order.
     effect_start();
-    const Effect* first = effect_getCurrent();
-    for (int i = 0; i < n; i++) {
-        const Effect* e = effect_get(i);
-        EXPECT_TRUE(first->startOrder < e->startOrder ||
-                    (first->startOrder == e->startOrder && first->startRow <= e->startRow));
-    }
+    ASSERT_NE(nullptr, effect_getCurrent());
+    EXPECT_STREQ("Credits", effect_getCurrent()->name);
+    EXPECT_EQ(0, effect_getCurrent()->startOrder);
+    EXPECT_EQ(0, effect_getCurrent()->startRow);
 }
 
 TEST_F(Timeline, NextEffectTieBreaks)

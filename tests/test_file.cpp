@@ -268,6 +268,37 @@ TEST(File, CorruptDatafilesAreRefused) {
     }
 }
 
+// Only the identification word "QXDT" is a datafile: another word, even with a sound directory
+// after it, is refused before anything is read from the directory.
+TEST(FileDeathTest, ForeignIdentificationWordIsRefused) {
+    const Bytes good = buildDatafile({{"a.bin", counting(3)}});
+    struct {
+        const char* word;
+        const char* shown;
+    } cases[] = {{"QXDt", "QXDt"}, {"TDXQ", "TDXQ"}, {"\x7F" "ELF", "\\x7FELF"}, {"\0\0\0\0", "\\x00\\x00\\x00\\x00"}};
+    for (const auto& c : cases) {
+        Bytes img = good;
+        std::memcpy(img.data(), c.word, 4);
+        char error[256];
+        EXPECT_EQ(file_tryMountMemory(img.data(), img.size(), error, sizeof(error)), 0) << c.shown;
+        EXPECT_STREQ(error, (std::string("datafile '<memory>' is not a tidewater datafile (it starts with \"") +
+                             c.shown + "\", not \"QXDT\")")
+                                .c_str());
+        EXPECT_EQ(file_getNumFiles(), 0);
+    }
+    std::string path = tempPath("foreign.dat");
+    Bytes img = good;
+    img[0] = 'X';
+    writeBytes(path, img);
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);
+            file_mountData(path.c_str());
+        },
+        testing::ExitedWithCode(1), literal("file: datafile '" + path + "' is not a tidewater datafile"));
+    fs::remove(path);
+}
+
 TEST(FileDeathTest, CorruptOrMissingDatafileEndsTheProcess) {
     for (const Corruption& c : corruptions()) {
         std::string path = tempPath(c.tag);

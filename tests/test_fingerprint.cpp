@@ -1,7 +1,8 @@
 // The whole show, frame for frame and sample for sample: the program runs headless at a fixed
-// 15 frames per second (every row of the music still lasts longer than a frame, so every scene
-// and every event is reached) and prints one hash per scene over every frame that scene presents,
-// plus one over the music. Any change to a pixel of any frame, or to a sample, shows here.
+// 15 frames per second (a row of the music, 125 BPM at speed 6, lasts 0.12 s: longer than a
+// frame, so every position a scene or event starts at is polled) and prints one hash per scene
+// over every frame that scene presents, plus one over the music. Any change to a pixel of any
+// frame, or to a sample, shows here.
 //
 // A change to the pictures or the music must be deliberate: regenerate the table with
 //   TIDEWATER_FINGERPRINT_PRINT=1 build/test_fingerprint
@@ -29,14 +30,19 @@ struct Print {
 
 // clang-format off
 const Print s_prints[] = {
-    {"Wire",       0xc845ca394eab1401ull},
-    {"Spike",      0xcaed58ad288f0b05ull},
-    {"Knot",       0x7755553628feed60ull},
-    {"Skull",      0xe55517add096b8d3ull},
-    {"Tendril",    0x67e7b5a4e9d9ab86ull},
-    {"FinalTorus", 0x31a6b98b19e1dc4dull},
-    {"end",        0xb7b725b914373325ull},
-    {"audio",      0xcd6e03b4d23ad8b1ull},
+    {"Credits",    0x4a29594281cdece7ull},  // 577 frames
+    {"Wire",       0x25f2c5ba36131a6full},  // 460 frames
+    {"Tunnel",     0x93db3364ca87c94bull},  // 231 frames
+    {"Spike",      0x2984522a25d95890ull},  // 230 frames
+    {"Knot",       0x7755553628feed60ull},  // 231 frames
+    {"Skull",      0xfecdfee77ea3e0d3ull},  // 230 frames
+    {"Rings",      0x1384a81cccde0ec5ull},  // 230 frames
+    {"Plane",      0x84e971a06d72c300ull},  // 231 frames
+    {"Tendril",    0xc686b557e1ead586ull},  // 230 frames
+    {"FinalTorus", 0x49254aac068b3c4dull},  // 231 frames
+    {"QxLogo",     0x3a08faaf50f7eebdull},  // 244 frames
+    {"end",        0x20bc2ba8c7641f2dull},  // 2 frames
+    {"audio",      0x1572a329c9ce8c91ull},  // 9193380 frames
 };
 // clang-format on
 

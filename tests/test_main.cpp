@@ -2,6 +2,8 @@
 // cmake-needs: datafile tidewater qxdat
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "tinymod.h"
 
@@ -72,6 +75,22 @@ fs::path Program::s_dir;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// Length of a file's first video ("v") or audio ("a") stream in seconds, as mp4 and mkv state it.
+double streamSeconds(const fs::path& file, const char* kind)
+{
+    Result r = sh(std::string("ffprobe -v error -select_streams ") + kind +
+                  ":0 -show_entries stream=duration:stream_tags=DURATION -of default=nw=1:nk=1 " + file.string());
+    double h = 0, m = 0, sec = 0;
+    for (size_t at = 0; at < r.out.size();) {
+        size_t end = r.out.find('\n', at);
+        std::string line = r.out.substr(at, end - at);
+        at = end == std::string::npos ? r.out.size() : end + 1;
+        if (std::sscanf(line.c_str(), "%lf:%lf:%lf", &h, &m, &sec) == 3) return h * 3600 + m * 60 + sec;
+        if (line != "N/A" && std::sscanf(line.c_str(), "%lf", &sec) == 1) return sec;
+    }
+    return -1.0;
+}
+
 }  // namespace
 
 TEST_F(Program, HelpVersionAndBadArguments)
@@ -91,6 +110,36 @@ TEST_F(Program, HelpVersionAndBadArguments)
     r = run("--fps fast --benchmark");
     EXPECT_EQ(1, r.code);
     EXPECT_TRUE(has(r.out, "--fps"));
+}
+
+TEST_F(Program, UnknownOptionsEndTheRunBeforeAnythingOpens)
+{
+    // Refused before the datafile is even looked for: the line is the option's, nothing else.
+    for (const char* args : {"--captrue out.mp4", "--fullscreen", "--scale 3", "--bogus"}) {
+        Result r = sh(std::string("cd / && " TIDEWATER_EXE " ") + args);
+        EXPECT_EQ(1, r.code) << args;
+        EXPECT_EQ(1, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
+        EXPECT_TRUE(has(r.out, "main: unknown option '")) << r.out;
+    }
+    EXPECT_FALSE(fs::exists("/out.mp4"));
+    // The show's own interface still ignores what it does not know, with a warning.
+    Result r = run("--benchmark --start 5 --end 5:4 whatever -scale");
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_TRUE(has(r.out, "main: ignoring unknown argument 'whatever'\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "main: -scale without a value changes nothing")) << r.out;
+}
+
+TEST_F(Program, ForeignDatafileIsRefused)
+{
+    fs::create_directories(s_dir / "foreign");
+    std::string dat = slurp(s_dir / "qx-tdwt.dat");
+    dat.replace(0, 4, "QXDX");
+    std::ofstream(s_dir / "foreign" / "qx-tdwt.dat", std::ios::binary) << dat;
+    Result r = sh("cd " + (s_dir / "foreign").string() + " && " TIDEWATER_EXE " --benchmark");
+    EXPECT_EQ(1, r.code);
+    EXPECT_EQ("file: datafile 'qx-tdwt.dat' is not a tidewater datafile (it starts with \"QXDX\", not \"QXDT\")\n",
+              r.out);
+    fs::remove_all(s_dir / "foreign");
 }
 
 TEST_F(Program, MissingDatafile)
@@ -114,6 +163,11 @@ TEST_F(Program, FixedStepRunEndsAtTheTimelineEndWithTheBanner)
     }
     EXPECT_TRUE(has(r.out, "Code crunched by grimwheel & v0lta\nGraphics pixelled by emberly & v0lta\n"
                            "Music tuned by pLume\n-- http://www.cobaltmill.example\n"));
+    // A frame longer than a row may step over a switch or the end marker itself: the run then
+    // ends when the music has played out, never hangs.
+    r = run("--benchmark --fps 5");
+    ASSERT_EQ(0, r.code) << r.out;
+    EXPECT_TRUE(has(r.out, "ended at 27:08") || has(r.out, "end not reached")) << r.out;
 }
 
 TEST_F(Program, CapturesAreRepeatable)
@@ -141,15 +195,23 @@ TEST_F(Program, CapturesAreRepeatable)
 TEST_F(Program, VideoCaptureHasPictureAndSound)
 {
     if (sh("command -v ffmpeg && command -v ffprobe").code != 0) GTEST_SKIP() << "no ffmpeg";
-    Result r = run("--headless --capture show.mkv --start 5 --end 5:16 --fps 30");
-    ASSERT_EQ(0, r.code) << r.out;
-    EXPECT_TRUE(has(r.out, "written to show.mkv"));
-    Result probe = sh("ffprobe -v error -show_entries stream=codec_type,width,height -of csv " + (s_dir / "show.mkv").string());
-    EXPECT_TRUE(has(probe.out, "video,640,400")) << probe.out;
-    EXPECT_TRUE(has(probe.out, "audio")) << probe.out;
-    EXPECT_FALSE(fs::exists(s_dir / "show.mkv.video.mkv"));
-    EXPECT_FALSE(fs::exists(s_dir / "show.mkv.audio.wav"));
-    fs::remove(s_dir / "show.mkv");
+    for (const char* out : {"show.mkv", "show.mp4"}) {
+        Result r = run(std::string("--headless --capture ") + out + " --start 5 --end 5:16 --fps 30");
+        ASSERT_EQ(0, r.code) << r.out;
+        EXPECT_TRUE(has(r.out, std::string("capture: 59 frames (1.97 s of show) in "))) << r.out;
+        EXPECT_TRUE(has(r.out, std::string("written to ") + out)) << r.out;
+        // H.264 picture and AAC sound, both as long as the run (59 frames at 30 fps): encoded
+        // together, in step.
+        Result probe = sh("ffprobe -v error -show_entries stream=codec_name,width,height -of csv " +
+                          (s_dir / out).string());
+        EXPECT_TRUE(has(probe.out, "stream,h264,640,400\n")) << probe.out;
+        EXPECT_TRUE(has(probe.out, "stream,aac\n")) << probe.out;
+        double v = streamSeconds(s_dir / out, "v"), a = streamSeconds(s_dir / out, "a");
+        EXPECT_NEAR(59.0 / 30.0, v, 0.025) << out;
+        EXPECT_NEAR(v, a, 0.025) << out;
+        EXPECT_FALSE(fs::exists(s_dir / (std::string(out) + ".part")));
+        fs::remove(s_dir / out);
+    }
 }
 
 TEST_F(Program, EncodingFailuresEndWithAMessageAndNoFile)
@@ -167,26 +229,123 @@ TEST_F(Program, EncodingFailuresEndWithAMessageAndNoFile)
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_TRUE(has(r.out, "capture: encoding b.mp4 failed")) << r.out;
     EXPECT_FALSE(fs::exists(s_dir / "b.mp4"));
-    EXPECT_FALSE(fs::exists(s_dir / "b.mp4.video.mkv"));
-    EXPECT_FALSE(fs::exists(s_dir / "b.mp4.audio.wav"));
+    EXPECT_FALSE(fs::exists(s_dir / "b.mp4.part"));
     // A capture directory that cannot be made.
     r = run("--headless --capture /proc/no-such-place/frames");
     EXPECT_EQ(1, r.code);
     EXPECT_TRUE(has(r.out, "capture: cannot create directory /proc/no-such-place/frames")) << r.out;
 }
 
-TEST_F(Program, InterruptedCaptureIsFinishedCleanly)
+// Interrupts at chosen moments of a capture, made deterministic by a stand-in encoder on the PATH:
+// a script that passes everything to the real ffmpeg and signals the program at a known point of
+// the stream (after N frames, or when the program closes the frame pipe to finish the file).
+class Interrupt : public Program {
+protected:
+    std::string m_real;
+    void SetUp() override
+    {
+        Result r = sh("command -v ffmpeg && command -v ffprobe");
+        if (r.code != 0) GTEST_SKIP() << "no ffmpeg";
+        m_real = r.out.substr(0, r.out.find('\n'));
+    }
+    // Runs a capture to OUT with `script` as the encoder (REAL names the real one; the script's
+    // parent is the program). Returns the output with "rc=N" appended.
+    Result capture(const std::string& out, const std::string& script)
+    {
+        fs::path bin = s_dir / "encoder-bin";
+        fs::create_directories(bin);
+        std::ofstream(bin / "ffmpeg") << "#!/bin/sh\necho $$ > " << (s_dir / "encoder.pid").string()
+                                      << "\nREAL=" << m_real << "\n" << script << "\n";
+        fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+        return sh("cd " + s_dir.string() + " && PATH=" + bin.string() + ":$PATH " TIDEWATER_EXE
+                  " --headless --capture " + out + " --start 5 --end 7 -scale 1; echo rc=$?");
+    }
+    // Processes still alive in the stand-in encoder's process group (zombies aside).
+    static std::string encoderLeft()
+    {
+        std::string pid = slurp(s_dir / "encoder.pid");
+        pid = pid.substr(0, pid.find('\n'));
+        if (pid.empty()) return "no pid recorded";
+        return sh("ps -e -o pgid=,stat=,args= | awk '$1 == " + pid + " && $2 !~ /^Z/'").out;
+    }
+    static std::string probe(const std::string& file)
+    {
+        return sh("ffprobe -v error -show_entries stream=codec_name -of csv " + (s_dir / file).string()).out;
+    }
+    static void expectNothingLeft(const std::string& out)
+    {
+        EXPECT_FALSE(fs::exists(s_dir / out));
+        EXPECT_FALSE(fs::exists(s_dir / (out + ".part")));
+        EXPECT_EQ("", encoderLeft());
+    }
+};
+
+TEST_F(Interrupt, DuringTheFramesTheFileIsFinished)
 {
-    if (sh("command -v ffmpeg && command -v ffprobe").code != 0) GTEST_SKIP() << "no ffmpeg";
-    Result r = sh("cd " + s_dir.string() + " && (" TIDEWATER_EXE
-                  " --headless --capture cut.mkv --start 5 & p=$!; sleep 3; kill -INT $p; wait $p; echo rc=$?)");
+    // SIGINT once the encoder has taken 30 frames: the run stops, the encoder finishes the file.
+    Result r = capture("mid.mp4", "{ dd bs=64000 count=120 iflag=fullblock status=none; kill -INT $PPID; cat; } "
+                                  "| \"$REAL\" \"$@\"");
     EXPECT_TRUE(has(r.out, "rc=130")) << r.out;
     EXPECT_TRUE(has(r.out, "capture: interrupted; the first ")) << r.out;
-    Result probe = sh("ffprobe -v error -show_entries stream=codec_type -of csv " + (s_dir / "cut.mkv").string());
-    EXPECT_TRUE(has(probe.out, "video")) << probe.out;
-    EXPECT_TRUE(has(probe.out, "audio")) << probe.out;
-    EXPECT_FALSE(fs::exists(s_dir / "cut.mkv.video.mkv"));
-    fs::remove(s_dir / "cut.mkv");
+    std::string p = probe("mid.mp4");
+    EXPECT_TRUE(has(p, "h264")) << p;
+    EXPECT_TRUE(has(p, "aac")) << p;
+    EXPECT_FALSE(fs::exists(s_dir / "mid.mp4.part"));
+    EXPECT_EQ("", encoderLeft());
+    fs::remove(s_dir / "mid.mp4");
+}
+
+TEST_F(Interrupt, WhileTheEncoderFinishesTheFileIsStillComplete)
+{
+    // SIGINT in the moment the program closes the frame pipe, before the encoder has flushed and
+    // written the container: the program waits for it, and the file is whole.
+    for (const char* out : {"fin.mp4", "fin.mkv"}) {
+        Result r = capture(out, "{ cat; kill -INT $PPID; } | \"$REAL\" \"$@\"");
+        EXPECT_TRUE(has(r.out, "rc=130")) << out << r.out;
+        EXPECT_TRUE(has(r.out, std::string("capture: interrupted; the first 923 frames are in ") + out)) << r.out;
+        std::string p = probe(out);
+        EXPECT_TRUE(has(p, "h264")) << out << ": " << p;
+        EXPECT_TRUE(has(p, "aac")) << out << ": " << p;
+        EXPECT_NEAR(923.0 / 60.0, streamSeconds(s_dir / out, "v"), 0.025) << out;
+        EXPECT_NEAR(923.0 / 60.0, streamSeconds(s_dir / out, "a"), 0.025) << out;
+        EXPECT_FALSE(fs::exists(s_dir / (std::string(out) + ".part")));
+        EXPECT_EQ("", encoderLeft());
+        fs::remove(s_dir / out);
+    }
+}
+
+TEST_F(Interrupt, SecondInterruptAbandonsAndCleansUp)
+{
+    // Ctrl-C again and again while the encoder is finishing, and an encoder that never ends: the
+    // program kills it, removes the partial file and still exits 130, at once.
+    auto t0 = std::chrono::steady_clock::now();
+    Result r = capture("abandon.mp4", "{ cat; while kill -INT $PPID; do sleep 0.05; done; } | \"$REAL\" \"$@\"; "
+                                      "sleep 60");
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, 40.0);
+    EXPECT_TRUE(has(r.out, "rc=130")) << r.out;
+    EXPECT_TRUE(has(r.out, "capture: interrupted; abandon.mp4 was not written")) << r.out;
+    expectNothingLeft("abandon.mp4");
+}
+
+TEST_F(Interrupt, TerminationAbandonsAndCleansUp)
+{
+    // SIGTERM (a timeout, a closing session) wants the program gone: no file, no encoder, 143.
+    Result r = capture("term.mkv", "{ dd bs=64000 count=40 iflag=fullblock status=none; kill -TERM $PPID; cat; } "
+                                   "| \"$REAL\" \"$@\"");
+    EXPECT_TRUE(has(r.out, "rc=143")) << r.out;
+    EXPECT_TRUE(has(r.out, "capture: interrupted; term.mkv was not written")) << r.out;
+    expectNothingLeft("term.mkv");
+}
+
+TEST_F(Interrupt, EncoderDiesWithAKilledProgram)
+{
+    // Killed outright, the program cannot clean up, but the encoder must not live on.
+    Result r = capture("killed.mkv", "kill -KILL $PPID; exec \"$REAL\" \"$@\"");
+    EXPECT_TRUE(has(r.out, "rc=137")) << r.out;
+    for (int i = 0; i < 50 && !encoderLeft().empty(); i++) usleep(20000);
+    EXPECT_EQ("", encoderLeft());
+    fs::remove(s_dir / "killed.mkv.part");
 }
 
 TEST_F(Program, ShotsAtPositions)
@@ -196,11 +355,48 @@ TEST_F(Program, ShotsAtPositions)
     EXPECT_TRUE(fs::exists(s_dir / "shotdir" / "00-00.png"));
     std::string png = slurp(s_dir / "shotdir" / "00-00.png");
     EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
-    // A position the run never reaches is an error, named.
-    r = run("--shots 0:0,27:60 --out shotdir");
-    EXPECT_EQ(1, r.code);
-    EXPECT_TRUE(has(r.out, "shots: position 27:60 was not reached")) << r.out;
     fs::remove_all(s_dir / "shotdir");
+    // Positions the run cannot reach are refused before it starts: nothing is played, no folder made.
+    struct Case {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"--shots 99:0", "main: --shots position 99:0 is not a position in the music\n"},
+        {"--shots 5:70", "main: --shots position 5:70 is not a position in the music\n"},
+        {"--shots 6:0,5:2 --start 6", "main: --shots position 5:2 comes before --start\n"},
+        {"--shots 5:8 --start 5 --end 5:8", "main: --shots position 5:8 is not before --end\n"},
+        {"--shots 0:0,27:10", "main: --shots position 27:10 is not before the end of the show\n"},
+    };
+    for (const Case& c : cases) {
+        r = run(std::string(c.args) + " --out shotdir");
+        EXPECT_EQ(1, r.code) << c.args;
+        EXPECT_TRUE(has(r.out, c.message)) << c.args << ": " << r.out;
+        EXPECT_FALSE(has(r.out, "was not reached")) << r.out;
+        EXPECT_FALSE(fs::exists(s_dir / "shotdir")) << c.args;
+    }
+    // A position inside the run that a long frame steps over is only known afterwards.
+    r = run("--shots 5:2 --start 5 --end 5:8 --fps 5 --out shotdir");
+    EXPECT_EQ(1, r.code);
+    EXPECT_TRUE(has(r.out, "shots: position 5:2 was not reached")) << r.out;
+    fs::remove_all(s_dir / "shotdir");
+}
+
+TEST_F(Program, WriteErrorsAreReportedAsSuch)
+{
+    // A file size limit stands in for a full disk: the write fails with the cause named, and the
+    // positions after it are not reported as unreached.
+    Result r = sh("cd " + s_dir.string() + " && trap '' XFSZ && ulimit -f 1 && " TIDEWATER_EXE
+                  " --shots 5:0,5:8 --out full");
+    EXPECT_EQ(1, r.code) << r.out;
+    EXPECT_TRUE(has(r.out, "pngout: cannot write full/05-00.png: File too large\n")) << r.out;
+    EXPECT_FALSE(has(r.out, "not reached")) << r.out;
+    EXPECT_FALSE(fs::exists(s_dir / "full" / "05-00.png"));
+    r = sh("cd " + s_dir.string() + " && trap '' XFSZ && ulimit -f 1 && " TIDEWATER_EXE
+           " --headless --capture fullcap --start 5 --end 5:4");
+    EXPECT_EQ(1, r.code) << r.out;
+    EXPECT_TRUE(has(r.out, "pngout: cannot write fullcap/000000.png: File too large\n")) << r.out;
+    fs::remove_all(s_dir / "full");
+    fs::remove_all(s_dir / "fullcap");
 }
 
 TEST_F(Program, LiveAndMuteRuns)

@@ -17,7 +17,7 @@ static vec3 v3(float x, float y, float z)
 // Row-vector point transform, as the renderer applies matrices.
 static vec3 transformPoint(const mat& m, vec3 p)
 {
-    vec3 r;
+    vec3 r = {};
     for (int j = 0; j < 3; j++)
         (&r.x)[j] = p.x * m.m[0][j] + p.y * m.m[1][j] + p.z * m.m[2][j] + m.m[3][j];
     return r;

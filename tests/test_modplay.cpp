@@ -1,11 +1,15 @@
 // Music playback over the real player, with a module the test writes itself.
 #include "modplay.h"
+#include "runmode.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tinymod.h"
 
@@ -222,6 +226,114 @@ TEST_F(Offline, TriggerQueriesAndEndOfMusic)
     EXPECT_EQ(0u, t[1].triggered);
     EXPECT_EQ(1, fired);
     EXPECT_EQ(1u, t[2].triggered);
+}
+
+// Matching is exact: a trigger fires only in a poll whose position equals its own. A step longer
+// than a row, a seek over it or a start after it leaves it unfired; a seek back never re-arms it.
+namespace {
+
+// One recording callback per row, so a table can hold a trigger on every row of an order.
+std::vector<int> s_fired;
+template <int N>
+void record()
+{
+    s_fired.push_back(N);
+}
+template <int... N>
+constexpr std::array<TriggerFunc, sizeof...(N)> recorders(std::integer_sequence<int, N...>)
+{
+    return {record<N>...};
+}
+constexpr auto s_recorders = recorders(std::make_integer_sequence<int, 64>());
+
+// Polls the table once and returns the indices that fired, in firing order.
+std::vector<int> poll(std::vector<Trigger>& t)
+{
+    s_fired.clear();
+    modplay_updateTriggers(t.data(), int(t.size()));
+    return s_fired;
+}
+
+std::vector<Trigger> table(std::initializer_list<Pos> positions)
+{
+    std::vector<Trigger> t;
+    for (const Pos& p : positions) t.push_back({p.order, p.row, 0, s_recorders[t.size()]});
+    return t;
+}
+
+}  // namespace
+
+TEST_F(Offline, StepsLongerThanARowNeverFireTheRowsBetween)
+{
+    std::vector<Trigger> t;
+    for (uint16_t row = 0; row < 64; row++) t.push_back({1, row, 0, s_recorders[row]});
+    modplay_play();
+    int fired = 0;
+    int lastLinear = -1;
+    // 2.5 rows a step: every poll lands on one row and steps over one or two.
+    for (int step = 0; step < 80; step++) {
+        Pos p = pos();
+        std::vector<int> want;
+        if (p.order == 1) want.push_back(p.row);
+        ASSERT_EQ(want, poll(t)) << "poll at " << p.order << ":" << p.row;
+        fired += int(want.size());
+        if (p.order != 0xFFFF) {
+            ASSERT_GT(p.order * 64 + p.row, lastLinear);  // always forward, never the same row twice
+            lastLinear = p.order * 64 + p.row;
+        }
+        modplay_advance(0.05f);
+    }
+    EXPECT_GE(fired, 20);
+    EXPECT_LE(fired, 30);  // most rows were stepped over, and none of those fired
+}
+
+TEST_F(Offline, AStartAfterATriggerNeverFiresIt)
+{
+    // As --start does: play, then seek before the first poll.
+    std::vector<Trigger> t = table({{0, 10}, {1, 5}, {1, 9}, {1, 10}, {1, 20}, {2, 0}});
+    modplay_play();
+    modplay_setCurrentPosition(1, 10);
+    std::vector<int> fired;
+    for (int step = 0; step < 200; step++) {
+        for (int i : poll(t)) fired.push_back(i);
+        modplay_advance(0.02f);
+    }
+    EXPECT_EQ((std::vector<int>{3, 4, 5}), fired);
+    EXPECT_EQ(0u, t[0].triggered);
+    EXPECT_EQ(0u, t[1].triggered);
+    EXPECT_EQ(0u, t[2].triggered);
+}
+
+TEST_F(Offline, SeekKeysJumpOverTriggersAndNeverReArmThem)
+{
+    std::vector<Trigger> t = table({{1, 20}, {1, 30}, {2, 10}, {2, 20}, {2, 21}, {1, 20}});
+    modplay_play();
+    // One authoring-key press, with the program's own arithmetic.
+    auto press = [](int plus, int minus, int shift) {
+        Pos p = pos();
+        ASSERT_EQ(1, runmode_seekTarget(plus, minus, shift, &p.order, &p.row));
+        modplay_setCurrentPosition(p.order, p.row);
+    };
+    modplay_setCurrentPosition(1, 20);
+    EXPECT_EQ((std::vector<int>{0, 5}), poll(t));  // both records of 1:20, in table order
+    ASSERT_NO_FATAL_FAILURE(press(1, 0, 1));        // one order on: 2:20
+    EXPECT_EQ(std::vector<int>{3}, poll(t));        // not 1:30 nor 2:10, which were jumped over
+    ASSERT_NO_FATAL_FAILURE(press(0, 1, 0));        // 2:19
+    EXPECT_EQ(std::vector<int>{}, poll(t));
+    ASSERT_NO_FATAL_FAILURE(press(1, 0, 0));        // 2:20 again: already fired
+    EXPECT_EQ(std::vector<int>{}, poll(t));
+    ASSERT_NO_FATAL_FAILURE(press(1, 0, 0));        // 2:21
+    EXPECT_EQ(std::vector<int>{4}, poll(t));
+    ASSERT_NO_FATAL_FAILURE(press(0, 1, 1));        // back one order: 1:21
+    ASSERT_NO_FATAL_FAILURE(press(0, 1, 0));        // 1:20
+    EXPECT_EQ(std::vector<int>{}, poll(t));
+    // Playing on from 1:20 reaches what the seek jumped over, each exactly once.
+    std::vector<int> fired;
+    for (int step = 0; step < 80; step++) {
+        modplay_advance(0.02f);
+        for (int i : poll(t)) fired.push_back(i);
+    }
+    EXPECT_EQ((std::vector<int>{1, 2}), fired);
 }
 
 TEST(ModplayFailure, CorruptModuleNamesIt)

@@ -48,12 +48,99 @@ TEST(Options, ShowArguments)
     p = parse({"-fullscreen", "-scale", "4"});  // the window code forces 1 in full screen
     EXPECT_EQ(1, p.o.fullscreen);
     EXPECT_EQ(4, p.o.scale);
-    // Exact, case-sensitive matches; anything unknown is ignored.
-    p = parse({"-FULLSCREEN", "--fullscreen", "-scale3", "whatever", "--no-such-option"});
+    // Exact, case-sensitive matches; plain words and unknown single-dash arguments are ignored,
+    // each with one line, and the program name is not an argument.
+    p = parse({"-FULLSCREEN", "-scale3", "whatever"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(0, p.o.fullscreen);
     EXPECT_EQ(2, p.o.scale);
-    EXPECT_EQ("", p.out);
+    EXPECT_EQ("main: ignoring unknown argument '-FULLSCREEN'\n"
+              "main: ignoring unknown argument '-scale3'\n"
+              "main: ignoring unknown argument 'whatever'\n",
+              p.out);
+    p = parse({"-fullscreen", "-scale"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(2, p.o.scale);
+    EXPECT_EQ("main: -scale without a value changes nothing; the scale stays 2\n", p.out);
+}
+
+// The program's own option space: a "--" argument it does not know ends the run with the nearest
+// known option, so a typo never silently does something else.
+TEST(Options, UnknownDoubleDashOptionsAreRefused)
+{
+    struct Case {
+        std::vector<const char*> args;
+        const char* message;
+    } cases[] = {
+        {{"--captrue", "out.mp4"}, "main: unknown option '--captrue' (did you mean --capture? see tidewater --help)\n"},
+        {{"--fullscreen"}, "main: unknown option '--fullscreen' (did you mean -fullscreen? see tidewater --help)\n"},
+        {{"--scale", "3"}, "main: unknown option '--scale' (did you mean -scale? see tidewater --help)\n"},
+        {{"--fps=30"}, "main: unknown option '--fps=30' (did you mean --fps? see tidewater --help)\n"},
+        {{"--headles"}, "main: unknown option '--headles' (did you mean --headless? see tidewater --help)\n"},
+        {{"--Mute"}, "main: unknown option '--Mute' (did you mean --mute? see tidewater --help)\n"},
+        {{"--bogus"}, "main: unknown option '--bogus' (see tidewater --help)\n"},
+        {{"--"}, "main: unknown option '--' (see tidewater --help)\n"},
+        {{"--help", "--verison"}, "main: unknown option '--verison' (did you mean --version? see tidewater --help)\n"},
+        // Earlier ignored words still warn before the refusal; the refusal is the last line.
+        {{"extra", "--no-such-option"}, "main: ignoring unknown argument 'extra'\n"
+                                        "main: unknown option '--no-such-option' (see tidewater --help)\n"},
+    };
+    for (const Case& c : cases) {
+        Parsed p = parse(c.args);
+        EXPECT_FALSE(p.ok) << c.message;
+        EXPECT_EQ(c.message, p.out);
+    }
+    // Value-taking options consume their value, so a value that looks like an option is fine.
+    Parsed p = parse({"--out", "--weird-dir", "--shots", "5:0"});
+    EXPECT_TRUE(p.ok) << p.out;
+    EXPECT_STREQ("--weird-dir", p.o.outDir);
+}
+
+TEST(Options, NearestKnownOption)
+{
+    EXPECT_STREQ("--benchmark", options_nearest("--benchmrak"));
+    EXPECT_STREQ("--start", options_nearest("--strat"));
+    EXPECT_STREQ("--end", options_nearest("--edn"));
+    EXPECT_STREQ("-h", options_nearest("--h"));
+    EXPECT_STREQ("--vsync", options_nearest("--vsnc"));
+    EXPECT_STREQ("--fps", options_nearest("--fsp"));
+    EXPECT_EQ(nullptr, options_nearest("--x"));
+    EXPECT_EQ(nullptr, options_nearest("--=3"));
+    EXPECT_EQ(nullptr, options_nearest("--completely-different"));
+    std::string huge = "--" + std::string(5000, 'c');
+    EXPECT_EQ(nullptr, options_nearest(huge.c_str()));
+}
+
+// Long values are cut in messages, and a long screenshot list is described, not echoed.
+TEST(Options, MessagesStayOneReadableLine)
+{
+    std::string list;
+    for (int i = 0; i < 257; i++) list += (i ? "," : "") + std::to_string(i / 64) + ":" + std::to_string(i % 64);
+    Parsed p = parse({"--shots", list.c_str()});
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ("main: --shots takes at most 256 positions, not 257\n", p.out);
+    std::string tenThousand;
+    for (int i = 0; i < 10000; i++) tenThousand += i ? ",1:1" : "1:1";
+    p = parse({"--shots", tenThousand.c_str()});
+    EXPECT_EQ("main: --shots takes at most 256 positions, not 10000\n", p.out);
+    list.resize(list.rfind(','));  // 256 positions: accepted
+    p = parse({"--shots", list.c_str()});
+    EXPECT_TRUE(p.ok) << p.out;
+    EXPECT_EQ(256, p.o.numShots);
+
+    std::string word(300, 'w');
+    p = parse({"--fps", word.c_str()});
+    EXPECT_EQ("main: bad value '" + std::string(48, 'w') + "...' for --fps (frames per second, 1 to 1000)\n", p.out);
+    std::string opt = "--" + word;
+    p = parse({opt.c_str()});
+    EXPECT_EQ("main: unknown option '--" + std::string(46, 'w') + "...' (see tidewater --help)\n", p.out);
+    p = parse({word.c_str()});
+    EXPECT_EQ("main: ignoring unknown argument '" + std::string(48, 'w') + "...'\n", p.out);
+    p = parse({"--fps", "6\n0\x1b[2J"});
+    EXPECT_EQ("main: bad value '6?0?[2J' for --fps (frames per second, 1 to 1000)\n", p.out);
+    char small[8];
+    EXPECT_STREQ("abcd...", options_echo("abcdefgh", small, sizeof small));
+    EXPECT_STREQ("abcd", options_echo("abcd", small, sizeof small));
 }
 
 TEST(Options, UnusableScalesAreRefused)

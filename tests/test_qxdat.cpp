@@ -170,6 +170,19 @@ TEST_F(Qxdat, BadDatafilesFailWithOneLine) {
     EXPECT_EQ(qxdat("list " + q(root_ / "short.dat")).status, 1);
     EXPECT_EQ(qxdat("extract " + q(root_ / "short.dat") + " " + q(root_ / "o")).status, 1);
 
+    // A file with another identification word is refused by every verb that reads one.
+    put(root_ / "foreign.dat", std::string("PK\3\4", 4) + std::string(200, '\0'));
+    for (const std::string verb : {"verify ", "list "}) {
+        r = qxdat(verb + q(root_ / "foreign.dat"));
+        EXPECT_EQ(r.status, 1) << verb;
+        EXPECT_EQ(lines(r.out), 1) << verb;
+        EXPECT_NE(r.out.find("foreign.dat' is not a tidewater datafile"), std::string::npos) << r.out;
+    }
+    r = qxdat("extract " + q(root_ / "foreign.dat") + " " + q(root_ / "fo"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("is not a tidewater datafile"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(root_ / "fo"));
+
     r = qxdat("list " + q(root_ / "missing.dat"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("failed to mount datafile"), std::string::npos) << r.out;

@@ -173,6 +173,7 @@ TEST_F(R3d, SharedVerticesProjectAndDrawExactlyAsEveryVertexOnItsOwn)
     // The wireframe keeps each directed edge once, none of zero length; the torus's quads share
     // every edge with a neighbour running the other way, so nothing else goes.
     EXPECT_EQ(shared.numWireEdges, shared.numWireIndices);
+    EXPECT_GT(shared.numWirePairs * 4, shared.numWireEdges);  // most edges are drawn both ways
     model_unshareVertices(&shared);
     EXPECT_EQ(shared.numShared, 0);
     model_destroy(&plain);
@@ -199,10 +200,14 @@ TEST_F(R3d, WireframeDrawsEachDirectedEdgeOnce)
     model_shareVertices(&m);
     EXPECT_EQ(m.numShared, 5);  // 0, 1, 2, 3 and 7
     EXPECT_EQ(m.numCopies, 3);
-    const uint16_t expected[] = {0, 1, 1, 2, 2, 3, 3, 0, 6, 7, 7, 4, 5, 0};
+    // Edges join wire vertices, each the first vertex of its group: 6 -> 7 is drawn as 2 -> 7.
+    // An edge drawn both ways comes first, followed by its reverse; the rest keep their order.
+    const uint16_t expected[] = {0, 1, 1, 0, 1, 2, 2, 3, 3, 0, 2, 7, 7, 0};
     ASSERT_EQ(m.numWireEdges, std::size(expected) / 2);
+    EXPECT_EQ(m.numWirePairs, 1);
+    EXPECT_EQ(m.numWireVerts, 5);
     for (size_t k = 0; k < std::size(expected); k++)
-        EXPECT_EQ(m.wireEdges[k], expected[k]) << k;
+        EXPECT_EQ(m.wireVerts[m.wireEdges[k]], expected[k]) << k;
     model_destroy(&m);
 }
 

@@ -23,7 +23,9 @@
 #include "mem.h"
 #include "model.h"
 #include "modplay.h"
+#include "objscene.h"
 #include "r3d.h"
+#include "scene_env.h"
 #include "skull.h"
 #include "spike.h"
 #include "tendril.h"
@@ -32,54 +34,9 @@
 #include "video.h"
 #include "wire.h"
 
+using namespace scene_test;
+
 namespace {
-
-const float Dt = 1.0f / 60.0f;
-
-class Env : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        util_fpuInit();
-        log_init(0);
-        mem_init();
-        file_mountData(TIDEWATER_DATAFILE);
-        modplay_setMode(ModplayMode_Offline);
-        ASSERT_EQ(modplay_init("srcdata/s32.mod"), 1);
-        glint_setHeadless(1);
-        glint_setFixedStep(60);
-        ASSERT_EQ(video_init(1, 0, 1), 1);
-        math_init();
-        r3d_init();
-        util_fpuSetFullMode();
-    }
-    void TearDown() override
-    {
-        r3d_deinit();
-        math_deinit();
-        video_deinit();
-        modplay_deinit();
-        file_unmountData();
-    }
-};
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new Env);
-
-void at(int order, int row)
-{
-    modplay_setCurrentPosition((uint16_t)order, (uint16_t)row);
-    uint16_t o, r;
-    modplay_getCurrentPosition(&o, &r);
-    ASSERT_EQ(o, order);
-    ASSERT_EQ(r, row);
-}
-
-// One frame as the timeline runs it (presentation left out: it does not touch scene state).
-void frame(Effect& e, float dt)
-{
-    e.update(dt);
-    e.render();
-    e.postRetraceUpdate(dt);
-}
 
 void copyLive(uint32_t out[256])
 {
@@ -175,6 +132,56 @@ TEST(Scenes, EaseInOutQuad)
     EXPECT_EQ(ease_inOutQuad(1.0f), 1.0f);
     for (float t = 0.0f; t < 1.0f; t += 1.0f / 64)
         EXPECT_LE(ease_inOutQuad(t), ease_inOutQuad(t + 1.0f / 64)) << t;
+}
+
+// The object scenes' palette chain runs fade-out, fade-in, flash, each rewriting all 256 entries,
+// so within a frame the later one wins; each timer steps at its own rate (fade-out at the scene's
+// rate, fade-in 4 per second, flash 1 per second) and stops at exactly 1.
+TEST(Scenes, ObjectSceneFadeChain)
+{
+    uint8_t pal[768];
+    for (int i = 0; i < 768; i++)
+        pal[i] = uint8_t((i * 7) % 64);
+    const float dt = 0.05f;
+    struct Case {
+        float fadeout, fade, flash;
+        const char* what;
+    } cases[] = {
+        {0.0f, 0.0f, 0.0f, "all three: the flash wins"},
+        {0.0f, 0.5f, 1.0f, "fade-out and fade-in: the fade-in wins"},
+        {0.2f, 1.0f, 0.6f, "fade-out and flash: the flash wins"},
+        {0.3f, 1.0f, 1.0f, "fade-out alone"},
+    };
+    for (const Case& c : cases) {
+        float fadeout = c.fadeout, fade = c.fade, flash = c.flash;
+        video_setPaletteBlack();
+        objscene_fadePalette(pal, dt, &fadeout, 4.0f, &fade, &flash);
+        EXPECT_EQ(fadeout, c.fadeout < 1.0f ? c.fadeout + 4.0f * dt : 1.0f) << c.what;
+        EXPECT_EQ(fade, c.fade < 1.0f ? c.fade + 4.0f * dt : 1.0f) << c.what;
+        EXPECT_EQ(flash, c.flash < 1.0f ? c.flash + dt : 1.0f) << c.what;
+        expectLiveEquals(
+            [&] {
+                if (c.flash < 1.0f)
+                    video_fadePaletteFromWhite(pal, 0, 256, flash);
+                else if (c.fade < 1.0f)
+                    video_fadePaletteFromBlack(pal, 0, 256, fade);
+                else
+                    video_fadePaletteToBlack(pal, 0, 256, fadeout);
+            },
+            c.what);
+    }
+    // Idle timers (1.0) leave the live palette alone, and a long frame stops each at exactly 1.
+    float fadeout = 1.0f, fade = 1.0f, flash = 1.0f;
+    video_setPaletteWhite();
+    uint32_t before[256];
+    copyLive(before);
+    objscene_fadePalette(pal, dt, &fadeout, 4.0f, &fade, &flash);
+    EXPECT_EQ(0, std::memcmp(before, video_getLivePalette(), sizeof before));
+    fadeout = 0.9f, fade = 0.9f, flash = 0.9f;
+    objscene_fadePalette(pal, 5.0f, &fadeout, 1.0f, &fade, &flash);
+    EXPECT_EQ(1.0f, fadeout);
+    EXPECT_EQ(1.0f, fade);
+    EXPECT_EQ(1.0f, flash);
 }
 
 TEST(Scenes, Wire)
@@ -293,15 +300,21 @@ TEST(Scenes, Wire)
         EXPECT_GT(d.other, 2000);
     }
     e.postRetraceUpdate(Dt);
-    frame(e, 2.0f);
+    frame(e, 0.5f);  // the flash of 8/0 still runs when the first wire flash starts, as in the show
 
-    // The wire flash: the wireframe entry alone goes to black in 0.25 s.
+    // The wire flash: the wireframe entry alone goes to black in 0.25 s, over the running flash.
     ASSERT_NO_FATAL_FAILURE(at(8, 8));
     frame(e, Dt);
     wire_getState(&s);
     EXPECT_EQ(s.wire_flash_timer, 4.0f * Dt);
-    EXPECT_EQ(s.flash_timer, 1.0f);
-    expectLiveEquals([&] { video_fadePaletteToBlack(s.palette, s.brightCol, 1, 4.0f * Dt); }, "wire flash");
+    EXPECT_GT(s.flash_timer, 0.5f);
+    EXPECT_LT(s.flash_timer, 1.0f);
+    expectLiveEquals(
+        [&] {
+            video_fadePaletteFromWhite(s.palette, 0, 256, s.flash_timer);
+            video_fadePaletteToBlack(s.palette, s.brightCol, 1, 4.0f * Dt);
+        },
+        "wire flash over the flash");
     frame(e, 1.0f);
     wire_getState(&s);
     EXPECT_EQ(s.wire_flash_timer, 1.0f);

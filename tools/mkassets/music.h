@@ -37,15 +37,20 @@ std::vector<Sample> buildSamples();
 // does not parse, which the tests catch.
 mkassets::Bytes buildModule(std::string* err = nullptr);
 
-// A position the show reacts to, with what happens there. `strict` marks scene starts and
-// object-scene kicks, which must rise by at least MinStrictRiseDb.
+// A position at which the picture visibly changes: a scene start, a kick, a name, a dissolve, a
+// glitch burst, a look change, a flash, an overlay toggle, a greeting, the speed-up, a whiteout,
+// the light dying, a fade. Each needs an audible accent (a rise of at least MinRiseDb) unless
+// `exempt` says why the music deliberately drops out there instead.
 struct SyncPoint {
     uint16_t order;
     uint16_t row;
+    const char* scene;
     const char* what;
-    bool strict;
+    const char* exempt;  // null: accent required
 };
-constexpr double MinStrictRiseDb = 6.0;
+constexpr double MinRiseDb = 6.0;
+constexpr double MaxPeakDbfs = -3.0;
+// Every position of the show in playing order, grouped by scene.
 const std::vector<SyncPoint>& syncPoints();
 
 // Offline render of a module through the tracker player, played once from order 0.
@@ -66,8 +71,9 @@ double riseDb(const Render& r, int64_t frame);
 // RMS level in dBFS of [frame, frame + frames).
 double levelDb(const Render& r, int64_t frame, int64_t frames);
 
-// The sync report as text: one line per sync position with the measured rise, plus a summary.
-// Returns false if a strict position falls short, the end is not reached, or the output clips.
+// The sync report as text: the positions grouped by scene with the measured rise, plus a summary.
+// Returns false if a required accent falls short, a position never plays, the end is not
+// reached, the peak reaches MaxPeakDbfs, or the output clips.
 bool syncReport(const Render& r, std::string& text);
 
 // Writes a 16-bit stereo WAV of the render (for listening and spectrograms).

@@ -14,13 +14,17 @@
 // Any note, degree or hit may carry an effect: "x/C20", "D-3/305".
 //
 // Arrangement: each order lists its four chords and, for each of the eight lanes, four bar
-// names ("name*3" repeats, "name@20" plays it at volume 20, "-" is an empty bar). Orders map
-// one-to-one onto patterns.
+// names ("name*3" repeats, "name@20" plays it at volume 20, "name!" ends it with a breath, "-" is
+// an empty bar). Orders map one-to-one onto patterns.
 //
 // The piece: D minor, 125 BPM, speed 6. Two main progressions, Dm Bb F C and Dm Gm Bb A, carry
 // theme A (long notes with vibrato) and theme B (syncopated); Bb C Dm Dm / Bb C A A carries the
 // slow theme of the breakdown and the outro. Every scene start is a drop after two quiet rows,
-// every scene fade a fill or a sweep into that gap.
+// every scene fade a fill or a sweep into that gap. Every other row at which the picture changes
+// (a name, a glitch burst, a new look, a flash, a greeting, a whiteout) lands a hit out of a
+// breath: the held lanes rest for the two rows before it ("!" bars), so the hit stands at least
+// 6 dB above what precedes it; where changes come on every beat the bass and lead are gated onto
+// the beats, and where they come two or three rows apart the hits are short stutters.
 #include "music.h"
 
 #include <cstdio>
@@ -66,17 +70,16 @@ const BarText s_bars[] = {
     {"k.introb", "x . . . . . . . . . x . . . . ."},
     {"k.drop",   "X . . . x . . . x . . . x . . ."},
     {"k.four",   "x . . . x . . . x . . . x . . ."},
-    {"k.fourb",  "x . . . x . . . x . . . x . . x"},
     {"k.stop",   "x . . . x . . . x . . . . . . ."},
     {"k.half",   "x . . . . . . . . . x . . . . ."},
     {"k.halfx",  "X . . . . . . . . . x . . . . ."},
     {"k.halfs",  "x . . . . . . . . . . . . . . ."},
     {"k.speed",  "x . . x x . . . x . . x x . x ."},
     {"k.white",  "x . . x x . . . . . X . . ^ . ."},
-    {"k.die",    "x . . . x . . . x . . . x . X ."},
-    {"k.g0",     "X . . . . . . . . . . . x . . ."},
-    {"k.g1",     "x . . . . . . . x . . x . . x ."},
-    {"k.g2",     "X . . . . . . . . . . . . . . ."},
+    {"k.die",    "x . . . x . . . x . . . ^ . X ."},
+    {"k.g0",     "X . . . . . . . . . . . x . ^ ."},
+    {"k.g1",     "x . ^ . . . . . x ^ . x/EC2 . . x/EC2 ."},
+    {"k.g2",     "x/EC2 . X . . . . . . . . . . . . ."},
     {"k.g3",     "X . . . x . . . x . x . . . . ."},
     {"k.torus",  "X . . . . . . . X . . . . . . ."},
     {"k.torusend", "X . . . x . . . . . . . . . . ."},
@@ -86,7 +89,6 @@ const BarText s_bars[] = {
     {"s.clap",   ". . . . c . . . . . . . c . . ."},
     {"s.clapf",  ". . . . c . . . . . . . c g g ."},
     {"s.snare",  ". . . . s . . g . . g . s . . ."},
-    {"s.snaref", ". . . . s . . g . . g . s g s s"},
     {"s.stop",   ". . . . s . . . s . s s s . . ."},
     {"s.fade",   ". . . . s . . . s . t m . . . ."},
     {"s.beat0",  ". . . . . . . . c . . . c . . ."},
@@ -107,11 +109,12 @@ const BarText s_bars[] = {
     {"h.16",     "h j o j h j h j h j o j h j h j"},
     {"h.8end",   "h . o . h . o . h . o . h . . ."},
     {"h.16end",  "h j o j h j h j h j o j h . . ."},
-    {"h.16die",  "h j o j h j h j h j o j h j . ."},
+    {"h.16die",  "h j o j h j h j h j o j ^ . . ."},
     {"h.stop",   "h . o . h . o . h . . . . . . ."},
     {"h.ring",   "o . . . . . . . . . . . . . . ."},
     {"h.torus",  "h . o . h . . . h . o . h . . ."},
-    {"h.ring50", "h . o . . . . . . . . . . . . ."},
+    {"h.g2",     ". . r . . . . . . . . . . . . ."},
+    {"h.ring50", ". . o . . . . . . . . . . . . ."},
     // bass (degrees of the bar's chord)
     {"b.hold",   "1/C30 . . . . . . . . . . . . . . ."},
     {"b.off",    "1 . . . . . 1 . . . 8 . . . 1 ."},
@@ -119,16 +122,21 @@ const BarText s_bars[] = {
     {"b.rollend", "1 . 1 8 . 1 . 8 1 . 1 8 . ^ . ."},
     {"b.oct",    "1 . 8 . 1 . 8 . 1 . 8 . 1 . 8 5"},
     {"b.16",     "1 1 8 1 1 8 1 1 8 1 1 8 1 5 8 1"},
-    {"b.16die",  "1 1 8 1 1 8 1 1 8 1 1 8 1 5 ^ ."},
+    {"b.16die",  "1 1 8 1 1 8 1 1 8 1 1 8 ^ . . ."},
     {"b.stop",   "1 . 1 8 . 1 . 8 1 . ^ . . . . ."},
     {"b.long",   "1 . . . . . . . . . 1 . 5 . . ."},
-    {"b.g0",     "1 . . . . . . . . . . . 1 . . ."},
-    {"b.g1",     "1 . . . . . . . 1 . . 1 . . 1 ."},
-    {"b.g2",     "1 . . . . . . . . . . . . . . ."},
+    {"b.g0",     "1 . . . . . . . . . ^ . 1 . ^ ."},
+    {"b.g1",     "1 . ^ . . . . . 1 ^ . 1/EC2 . . 1/EC2 ."},
+    {"b.g2",     "1/EC2 . 1 . . . . . . . . . . . ^ ."},
     {"b.g3",     "1 . . . 1 . . . 1 . 1 . ^ . . ."},
-    {"b.torus",  "1 . 1 8 . 1 . . 1 . 1 8 . 1 . ."},
+    {"b.torus",  "1 . 1 8 . 1 ^ . 1 . 1 8 . 1 ^ ."},
     {"b.torusend", "1 . 1 8 . 1 . 8 ^ . . . . . . ."},
     {"b.end",    "1 . . . . . . . . . . . . . . ."},
+    {"b.pump",   "1 8 ^ . 1 8 ^ . 1 8 ^ . 1 8 ^ ."},
+    {"b.pumpstop", "1 8 ^ . 1 8 ^ . 1 8 ^ . . . . ."},
+    {"b.16br",   "1 1 8 1 1 8 ^ . 1 1 8 1 1 8 ^ ."},
+    {"b.white",  "1 . 1 8 . 1 . 8 ^ . 1 . . ^ . ."},
+    {"b.particles", "^ . 1 . . . . . . . ^ . . . . ."},
     // pad
     {"p.hold",   "P . . . . . . . . . . . . . . ."},
     {"p.pump",   "P . . . /C10 /A20 /A20 /A20 /C10 /A20 /A20 /A20 /C10 /A20 /A20 /A20"},
@@ -138,11 +146,14 @@ const BarText s_bars[] = {
     {"p.stopq",  "P/C20 . . . . . . . . . . . ^ . . ."},
     {"p.fade",   "P . . . . . . . /A02 /A02 /A04 /A04 /A04 ^ . ."},
     {"p.end",    "P . . . . . . . /A01 . /A01 . /A01 . /A01 ."},
+    {"p.g2",     ". . P/C08 /A20 /A20 /A20 /A20 /A20 /A20 . . . . . . ."},
+    {"p.white",  "P . . . . . . . ^ . P . . ^ . ."},
+    {"p.particles", "^ . P . . . . . . . . . ^ . . ."},
     // arp and stabs
     {"a.8q",     "1/C20 . 5/C18 . 8/C20 . 5/C18 . 10/C20 . 8/C18 . 5/C20 . 3/C18 ."},
     {"a.8",      "1 . 5 . 8 . 5 . 10 . 8 . 5 . 3 ."},
     {"a.16",     "1 5 8 5 10 8 5 8 1 5 8 5 10 8 5 3"},
-    {"a.16die",  "1 5 8 5 10 8 5 8 1 5 8 5 10 8 ^ ."},
+    {"a.16die",  "1 5 8 5 10 8 5 8 1 5 8 5 ^ . . ."},
     {"a.slow",   "1/C18 . . . 5/C14 . . . 8/C10 . . . ^ . . ."},
     {"a.stop",   "1 . 5 . 8 . 5 . 10 . 8 . ^ . . ."},
     {"a.stab",   "S . . . . . . . . . . . . . . ."},
@@ -150,10 +161,12 @@ const BarText s_bars[] = {
     {"a.beat",   "S . . . S . . . S . . . S . . ."},
     {"a.beat3",  "S . . . S . . . S . . . . . . ."},
     {"a.g0",     "S . . . . . . . . . . . S . . ."},
-    {"a.g1",     "S . . . . . . . S . . S . . S ."},
+    {"a.g1",     "S . ^ . . . . . S ^ . S/EC2 . . S/EC2 ."},
     {"a.skull",  "S . . . . . . S . . S . . . . ."},
     {"a.phrase", "S . . . . . . . S . . . . . . ."},
-    {"a.phrasestop", "S . . . . . . . S . . . . . . ."},
+    {"a.particles", "^ . S . . . . . . . . . . . . ."},
+    {"a.g2",     "S/EC2 . S . . . . . . . . . . . . ."},
+    {"a.phrasestop", "S . . . . . . . . . S . . . . ."},
     // lead: theme A over Dm Bb F C, its answer, theme B over Dm Gm Bb A, the slow theme
     {"l.a1", "D-3 . . . ~ ~ A-2 . F-3 . . . E-3 . D-3 ."},
     {"l.a2", "D-3 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ C-3 . A#2 ."},
@@ -181,7 +194,6 @@ const BarText s_bars[] = {
     {"l.c6", "G-3 . . . ~ ~ ~ ~ E-3 . . . ~ ~ ~ ~"},
     {"l.c7", "C#3 . . . ~ ~ ~ ~ E-3 . . . ~ ~ ~ ~"},
     {"l.c8", "A-3 . . . ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
-    {"l.c4x", "F-3 . . . ~ ~ ~ ~ E-3 . . . ^ . . ."},
     {"l.t1", "G-3 . . . ~ ~ ~ ~ A#3 . . . A-3 . G-3 ."},
     {"l.t2", "F-3 . . . ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
     {"l.s1", "D-2 . . . ~ ~ ~ ~ F-2 . E-2 . D-2 . C-2 ."},
@@ -196,8 +208,13 @@ const BarText s_bars[] = {
     {"l.p5", "D-3 . F-3 . A-3 . ^ . G-3 . F-3 . D-3 . ^ ."},
     {"l.p6", "G-3 . A#3 . A-3 . ^ . G-3 . F-3 . D-3 . ^ ."},
     {"l.p7", "F-3 . A#3 . A-3 . ^ . G-3 . F-3 . G-3 . ^ ."},
-    {"l.p8", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ^ . . . . ."},
-    {"l.o4", "E-3 . ~ ~ ~ ~ ~ ~ ~ ~ ~ ~ ^ . . ."},
+    {"l.p8", "E-3 . ~ ~ ~ ~ ~ ~ ^ . A-3 . . ^ . ."},
+    {"l.a4p", "^ . E-3 . ~ ~ ~ ~ ~ ~ D-3 . ^ . . ."},
+    // theme B's second half chopped onto the beats, for the strobe section of order 8
+    {"l.g5", "A-3 . . ^ A-3 G-3 . ^ F-3 . . ^ E-3 D-3 . ^"},
+    {"l.g6", "A#3 . . ^ A-3 G-3 . ^ D-3 . . ^ G-3 . . ^"},
+    {"l.g7", "F-3 . . ^ G-3 A-3 . ^ A#3 . . ^ A-3 F-3 . ^"},
+    {"l.g8", "E-3 . . ^ C#3 . . ^ E-3 . . ^ . . . ."},
     {"l.i1", "A-2 . . . . . . . D-3 . . . E-3 . F-3 ."},
     {"l.i2", "G-3 . . . . . . . F-3 . . . D-3 . . ."},
     {"l.i3", "D-3 . . . . . . . F-3 . . . A#2 . . ."},
@@ -209,17 +226,16 @@ const BarText s_bars[] = {
     {"f.crash",  "r . . . . . . . . . . . . . . ."},
     {"f.crashq", "q . . . . . . . . . . . . . . ."},
     {"f.g0",     "r . . . . . . . . . . . z . . ."},
-    {"f.g1",     "z . . . . . . . Z . . z . . Z ."},
+    {"f.g1",     "z . . . . . . . Z . . Z . . z ."},
     {"f.g2",     "z . R . . . . . . . . . . . . ."},
     {"f.down58", ". . . . . . . . . . w . . . . ."},
     {"f.down46", ". . . . . . . . . . . . . . w ."},
-    {"f.down56", ". . . . . . . . w . . . . . . ."},
     {"f.down60", ". . . . . . . . . . . . w/C24 . . ."},
     {"f.riser30", ". . . . . . . . . . . . . . R ."},
     {"f.white",  ". . . . . . . . . . r . . ^ . ."},
     {"f.torus",  "r . . . . . . . r . . . . . . ."},
     {"f.torusend", "r . . . . . . . w . . . . . . ."},
-    {"f.particles", ". . q . . . . . . . . . . . . ."},
+    {"f.particles", ". . r . . . . . . . . . . . . ."},
     {"f.endbreak", ". . . . . . . . /D00 . . . . . . ."},
 };
 
@@ -229,19 +245,23 @@ struct OrderText {
     const char* lanes[LaneCount];  // kick, snare, hats, bass, pad, arp, lead, fx
 };
 const OrderText s_orders[] = {
-    // Credits: the pad swells in under impacts on each name (row 0) and dissolve (row 32).
+    // Credits: the pad swells in under impacts on each name (row 0) and dissolve (row 32); the
+    // band breathes before each, and stops for two rows before the logo.
     /* 0 */ {"Dm Bb F C", {"k.hit - k.hit -", "-", "-", "-", "p.swell p.hold*3", "-", "-", "f.crash - f.crashq -"}},
-    /* 1 */ {"Dm Bb F C", {"k.hit - k.hit -", "-", "-", "-", "p.hold*4", "a.8q*4", "-", "f.crash - f.crashq -"}},
-    /* 2 */ {"Dm Gm Bb A", {"k.hit - k.hit -", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8q*4", "l.i1@18 l.i2@18 l.i3@18 l.i4@18", "f.crash - f.crashq -"}},
-    /* 3 */ {"Dm Bb F C", {"k.intro k.introb k.intro k.introb", "s.half*4", "h.8*4", "b.off*4", "p.hold*4", "a.8q*4", "l.a1@20 l.a2@20 l.a3@20 l.a4@20", "f.crash - f.crashq -"}},
-    // Logo: glitch bursts at rows 0 12 16 24 27 30 32, riser from the zoom at 34, roll into whiteout at 48.
-    /* 4 */ {"Dm Dm Bb A", {"k.g0 k.g1 k.g2 k.g3", "- - s.g2 s.roll", "-", "b.g0 b.g1 b.g2 b.g3", "p.hold p.hold p.hold p.stop", "a.g0 a.g1 a.stab -", "-", "f.g0 f.g1 f.g2 -"}},
-    // Wire: the first drop; a new look on every order; order 8 hits every beat from row 8, fades at 58.
-    /* 5 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*4", "l.a1 l.a2 l.a3 l.a4", "f.crash - - -"}},
-    /* 6 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*4", "l.a5 l.a6 l.a7 l.a8", "f.crash - - -"}},
-    /* 7 */ {"Dm Gm Bb A", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.16*3 h.16end", "b.roll*3 b.rollend", "p.hold*4", "a.8*4", "l.b1 l.b2 l.b3 l.b4", "f.crash - - -"}},
-    /* 8 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.beat0 s.beat s.beat s.beat3", "h.16*3 h.stop", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.beat0 a.beat a.beat a.beat3", "l.b5 l.b6 l.b7 l.b8", "f.crash - - f.down58"}},
-    // Tunnel: rolling sixteenths; the light dies at order 10, row 46.
+    /* 1 */ {"Dm Bb F C", {"k.hit - k.hit -", "-", "-", "-", "p.hold*4", "a.8q a.8q! a.8q a.8q!", "-", "f.crash - f.crashq -"}},
+    /* 2 */ {"Dm Gm Bb A", {"k.hit - k.hit -", "-", "h.soft*4", "b.hold b.hold! b.hold b.hold!", "p.hold*4", "a.8q a.8q! a.8q a.8q!", "l.i1@18 l.i2@18! l.i3@18 l.i4@18", "f.crash - f.crashq -"}},
+    /* 3 */ {"Dm Bb F C", {"k.intro k.introb k.intro k.introb", "s.half*4", "h.8*4", "b.off b.off! b.off b.off!", "p.hold*4", "a.8q a.8q! a.8q a.8q!", "l.a1@20 l.a2@20! l.a3@20 l.a4@20", "f.crash - f.crashq -"}},
+    // Logo: stark glitch stutters at rows 0 12 16 24 27 30 32 over a faint pad; the zoom at 34 brings
+    // an impact, a crash, the pad swelling back and a riser; a snare roll into the whiteout at 48.
+    /* 4 */ {"Dm Dm Bb A", {"k.g0 k.g1 k.g2 k.g3", "- - s.g2 s.roll", "- - h.g2 -", "b.g0 b.g1 b.g2 b.g3", "p.hold@14 - p.g2 p.stop", "a.g0 a.g1 a.g2 -", "-", "f.g0 f.g1 f.g2 -"}},
+    // Wire: the first drop; a new look on every order, each after a two-row stop; order 8 strobes with
+    // the wire flashes: hits on every beat, bass and theme B chopped onto the beats; fades at 58.
+    /* 5 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*3 a.8q!", "l.a1 l.a2 l.a3 l.a4", "f.crash - - -"}},
+    /* 6 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.8*3 h.8end", "b.roll*3 b.rollend", "p.hold*4", "a.8q*3 a.8q!", "l.a5 l.a6 l.a7 l.a8", "f.crash - - -"}},
+    /* 7 */ {"Dm Gm Bb A", {"k.drop k.four*3", "s.clap*3 s.clapf", "h.16*3 h.16end", "b.roll*3 b.rollend", "p.hold*4", "a.8*3 a.8!", "l.b1 l.b2 l.b3 l.b4!", "f.crash - - -"}},
+    /* 8 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.beat0 s.beat s.beat s.beat3", "h.16*3 h.stop", "b.pump*3 b.pumpstop", "p.hold*3 p.stop", "a.beat0 a.beat a.beat a.beat3", "l.g5 l.g6 l.g7 l.g8", "f.crash - - f.down58"}},
+    // Tunnel: rolling sixteenths; they stop two rows before the light dies at order 10, row 46, which
+    // falls on an impact and a down-sweep.
     /* 9 */ {"Dm Dm Bb A", {"k.drop k.four*3", "-", "h.16*4", "b.16*4", "p.holdq*4", "a.16*4", "-", "f.crash - - -"}},
     /* 10 */ {"Gm Bb A A", {"k.four k.four k.die -", "-", "h.16 h.16 h.16die -", "b.16 b.16 b.16die -", "p.holdq*3 p.stopq", "a.16 a.16 a.16die a.slow", "l.t1 l.t2 - -", "- - f.down46 -"}},
     // Spike
@@ -256,18 +276,20 @@ const OrderText s_orders[] = {
     // Rings: the breakdown; fades at order 18, row 60.
     /* 17 */ {"Bb C Dm Dm", {"k.hit k.halfs*3", "-", "h.soft*4", "b.hold*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
     /* 18 */ {"Bb C A A", {"k.halfs*4", "- - - s.half", "h.soft*4", "b.hold*4", "p.hold*3 p.stop", "a.8*3 a.stop", "l.c5 l.c6 l.c7 l.c8", "f.crashq - - f.down60"}},
-    // Plane: a phrase every 8 rows (one greeting each); faster from order 20; whiteout at 20:58.
-    /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.torus*4", "b.torus*3 b.rollend", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
-    /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16*3 b.stop", "p.hold*3 p.stop", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},
+    // Plane: a phrase every 8 rows (one greeting each, the bass and pad breathing before it); faster
+    // from order 20; the riser ends two rows before the whiteout at 20:58, which lands on A major.
+    /* 19 */ {"Dm Bb F C", {"k.drop k.four*3", "s.clap*4", "h.torus*4", "b.torus*4", "p.hold*4", "a.phrase*4", "l.p1 l.p2 l.p3 l.p4", "f.crash - - -"}},
+    /* 20 */ {"Dm Gm Bb A", {"k.drop k.speed! k.speed k.white", "s.clap*3 s.white", "h.16*3 h.stop", "b.16br b.16br b.16 b.white", "p.hold*3 p.white", "a.phrase*3 a.phrasestop", "l.p5 l.p6 l.p7 l.p8", "f.crash f.riser30 - f.white"}},
     // Tendril: the main theme at full strength.
     /* 21 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.stop", "h.16*3 h.stop", "b.roll*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "f.crash - - -"}},
     /* 22 */ {"Dm Bb F C", {"k.drop k.four k.four k.stop", "s.clap*3 s.fade", "h.16*3 h.stop", "b.roll*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.a5 l.a6 l.a7 l.a8", "f.crash - - f.down58"}},
     // FinalTorus: theme B, then hammer hits every 8 rows to 48 and a fade from 56.
     /* 23 */ {"Dm Gm Bb A", {"k.drop k.four k.four k.stop", "s.snare*3 s.stop", "h.16*3 h.stop", "b.oct*3 b.stop", "p.pump*3 p.stop", "a.16*3 a.stop", "l.b1 l.b2 l.b3 l.b4x", "f.crash - - -"}},
     /* 24 */ {"Dm Gm Bb A", {"k.torus*3 k.torusend", "s.torus*3 s.torusend", "h.torus*3 h.stop", "b.torus*3 b.torusend", "p.hold*3 p.fade", "a.phrase*3 a.stab", "l.b5 l.b6 l.b7 l.b8", "f.torus*3 f.torusend"}},
-    // QxLogo: the outro; the particles stop at order 26, row 50; the final hit at order 27.
+    // QxLogo: the outro; the band stops two rows before the particles stop at order 26, row 50, where
+    // the last phrase lands on a hit and rings; the final hit at order 27.
     /* 25 */ {"Bb C Dm Dm", {"k.drop k.four*3", "s.clap*4", "h.8*4", "b.roll*4", "p.hold*4", "a.8*4", "l.c1 l.c2 l.c3 l.c4", "f.crash - - -"}},
-    /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring50", "b.roll*3 b.stop", "p.hold*3 p.stop", "a.8*3 a.stop", "l.a1 l.a2 l.a3 l.a4x", "- - - f.particles"}},
+    /* 26 */ {"Dm Bb F C", {"k.four*3 k.particles", "s.clap*3 -", "h.8*3 h.ring50", "b.roll*3 b.particles", "p.hold*3 p.particles", "a.8*3 a.particles", "l.a1 l.a2 l.a3 l.a4p", "- - - f.particles"}},
     /* 27 */ {"Dm Dm Dm Dm", {"k.hit - - -", "s.end - - -", "h.ring - - -", "b.end fade fade -", "p.end fade fade -", "a.stab - - -", "l.end fade fade -", "f.crash - f.endbreak -"}},
 };
 constexpr int OrderCount = (int)(sizeof(s_orders) / sizeof(s_orders[0]));
@@ -389,9 +411,13 @@ struct Song {
     }
 
     // `ref` is a bar name, optionally with "@VV": every note without an effect of its own then
-    // starts at volume VV (hex), which turns any bar into a softer echo of itself.
-    bool writeBar(const std::string& ref, Lane lane, const Chord& chord, Pattern& p, int bar) {
+    // starts at volume VV (hex), which turns any bar into a softer echo of itself. A trailing "!"
+    // is a breath: the lane falls silent for the bar's last two rows (a cut, then a rest), so the
+    // next downbeat lands out of a short gap instead of on top of a held note.
+    bool writeBar(std::string ref, Lane lane, const Chord& chord, Pattern& p, int bar) {
         if (ref == "-") return true;
+        const bool breath = !ref.empty() && ref.back() == '!';
+        if (breath) ref.pop_back();
         std::string name = ref.substr(0, ref.find('@'));
         int volume = -1;
         if (name.size() != ref.size()) {
@@ -418,6 +444,14 @@ struct Song {
             ++row;
         }
         if (row != 16) return fail(std::string("bar '") + name + "' has fewer than 16 cells");
+        if (breath) {
+            Cell cut;
+            cut.hasFx = true;
+            cut.fx = 0xE;
+            cut.param = 0xC0;
+            p[(bar * 16 + 14) * Channels + lane] = cut;
+            p[(bar * 16 + 15) * Channels + lane] = Cell();
+        }
         return true;
     }
 

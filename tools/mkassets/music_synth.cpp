@@ -156,8 +156,9 @@ Buf alloc(double seconds, double rate) { return Buf((size_t)(seconds * rate) & ~
 
 // ---- drums -----------------------------------------------------------------------------------
 
-// Sine body with a fast pitch drop, a noise click on top, soft-clipped for punch. The "boom"
-// variant adds a long sub tail and low rumble for scene starts.
+// Sine body with a fast pitch drop, a noise click on top, soft-clipped for punch. The body dies
+// within about half a beat, so a kick on every beat leaves the next one room to stand out. The
+// "boom" variant adds a long sub tail and low rumble for scene starts.
 Sample kick(bool boom) {
     const double r = RateB3;
     Buf b = alloc(boom ? 2.2 : 0.5, r);
@@ -168,7 +169,7 @@ Sample kick(bool boom) {
         double t = i / r;
         double f = 46 + 120 * std::exp(-t / 0.032) + 420 * std::exp(-t / 0.0035);
         ph += f / r;
-        double body = std::sin(2 * Pi * ph) * std::exp(-t / (boom ? 0.34 : 0.3));
+        double body = std::sin(2 * Pi * ph) * std::exp(-t / (boom ? 0.34 : 0.22));
         hp.run(nz.next(), 1800, r, 0.7);
         double click = hp.hp * std::exp(-t / 0.0018) * 0.5;
         double x = std::tanh(2.2 * (body + click));

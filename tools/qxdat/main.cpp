@@ -46,8 +46,9 @@ static const char* const s_helpExtract =
     "Writes every entry to DIR/NAME, creating folders. Names that would leave DIR are refused.\n";
 static const char* const s_helpVerify =
     "usage: qxdat verify FILE.dat\n"
-    "Checks the header, that the directory fits in the file, that every entry lies inside the\n"
-    "file and that every name is NUL-terminated. Exit status 0 if sound, 1 if not.\n";
+    "Checks the identification word \"QXDT\", that the directory fits in the file, that every\n"
+    "entry lies inside the file and that every name is NUL-terminated. Exit status 0 if sound,\n"
+    "1 if not. list and extract refuse the same files.\n";
 
 static bool isHelp(const char* a) { return !std::strcmp(a, "-h") || !std::strcmp(a, "--help"); }
 

@@ -1,0 +1,526 @@
+// Credits scene. Most of it runs off its own command table (credit_triggers): names, dissolves,
+// the glitch logo, its bursts and the zoom. Random numbers come from the shared generator, in the
+// order update draws them: a spark burst, then a dissolve's scatter (from the command table), then
+// the letters' flicker.
+#include "credits.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "effect.h"
+#include "file.h"
+#include "font.h"
+#include "image.h"
+#include "impack.h"
+#include "log.h"
+#include "mat.h"
+#include "math.h"
+#include "mem.h"
+#include "modplay.h"
+#include "part3d.h"
+#include "particle.h"
+#include "random.h"
+#include "util.h"
+#include "video.h"
+
+enum {
+    GlitchSize = 262144,  // the glitch pattern is addressed modulo this
+    GlitchMask = GlitchSize - 1,
+    TextX = 40,
+    TextY = 150,
+    CursorChar = 34,  // the font sheet draws this code as the typing cursor
+    MessageMax = 64,
+    LogoKey = 2,      // transparent logo pixel
+};
+
+static ImagePack* credits_pack;
+static ImagePackImage* credits_logo;
+static uint8_t* glitch_image;
+static uint8_t* light_lut;
+static int s_lightRows;
+static Font* font;
+static ParticleSystem2d* text_particles;
+static Particle3dSystem* misc_particles;
+static uint8_t white;
+static uint8_t black;
+static uint32_t black32;
+
+static const char* const Credits[] = {"V0LTA", "GRIMWHEEL", "PLUME", "EMBERLY"};
+static const int NumCredits = 4;
+static const char* currentCredit = "";
+static int currentCreditIndex;
+static int currentCreditLength;
+static char messageBuffer[MessageMax];
+static int textLength;
+static float timer;
+static float shuffleTimers[MessageMax];
+static float shuffleSwitchCharTimers[MessageMax];
+static int currentCreditActive;
+static int isHidingCredit;
+
+static float reveal;
+static float indexx, indexy;
+static float spark_spawn_timer = 1.0f;
+static float spark_phase;
+static int spark_count = 10;
+static float dot_colour_timer;
+static const uint8_t dot_colours[4] = {45, 238, 244, 76};
+static int dot_colour;
+static vec3 spark_rotation;
+static uint8_t logo_visible, logo_done;
+static float logo_scale;
+static float logo_scale_speed = 0.0625f;
+static float logo_scale_value = 1.0f;
+static float glitch_xscale, glitch_yscale;
+static float glitch_ofs;
+static float glitch_timer;
+static float flash_pal;
+
+// Command codes: class in the high byte, argument in the low byte.
+enum { CmdCredit = 0x100, CmdHide = 0x200, CmdLogo = 0x300, CmdGlitch = 0x400, CmdZoom = 0x500 };
+
+static Trigger credit_triggers[18] = {
+    {0, 0, 0, {.code = 0x100}},  {0, 32, 0, {.code = 0x200}}, {1, 0, 0, {.code = 0x101}},
+    {1, 32, 0, {.code = 0x201}}, {2, 0, 0, {.code = 0x102}},  {2, 32, 0, {.code = 0x202}},
+    {3, 0, 0, {.code = 0x103}},  {3, 32, 0, {.code = 0x203}}, {4, 0, 0, {.code = 0x300}},
+    {4, 0, 0, {.code = 0x400}},  {4, 12, 0, {.code = 0x400}}, {4, 16, 0, {.code = 0x400}},
+    {4, 24, 0, {.code = 0x400}}, {4, 27, 0, {.code = 0x400}}, {4, 30, 0, {.code = 0x400}},
+    {4, 32, 0, {.code = 0x400}}, {4, 34, 0, {.code = 0x300}}, {4, 48, 0, {.code = 0x500}},
+};
+
+static inline float sinDegrees(float degrees)
+{
+    // 8192 steps per turn; the index is converted in the current mode (ceiling in the ribbons).
+    return g_sincosf[2 * (math_roundPosition(degrees * 22.7555f) & SinCosMask)];
+}
+
+// ---- particle looks -----------------------------------------------------------------------------
+
+// A name's dots: one white pixel each (particle2d_render has culled the pixel to the frame).
+static void particleRenderFunc(const Particle2d* p, uint8_t* buffer)
+{
+    buffer[p->sy * VideoWidth + p->sx] = white;
+}
+
+// A spark: its colour lit by its level of life and depth, blended over the frame.
+static void sparkParticleRenderFunc(const Particle3d* p, uint8_t* buffer)
+{
+    const int x = math_roundPosition(p->sx), y = math_roundPosition(p->sy);
+    if (x < 0 || x >= VideoWidth || y < 0 || y >= VideoHeight)
+        return;  // 319.6 passes the pool's screen test but rounds past the edge
+    const int level = credits_sparkLevel(p->life, p->initialLife, p->depth, s_lightRows);
+    const uint8_t lit = light_lut[level * 256 + (p->colour & 255)];
+    uint8_t* pixel = buffer + y * VideoWidth + x;
+    *pixel = credits_pack->lut[lit * 256 + *pixel];
+}
+
+// ---- set-up -------------------------------------------------------------------------------------
+
+static int fail(const char* problem)
+{
+    log_print("credits: %s\n", problem);
+    return 0;
+}
+
+static int init()
+{
+    credits_pack = impack_load("srcdata/credits.qxp");
+    credits_logo = &credits_pack->images[0];
+    if (!credits_logo->pixels)
+        return fail("srcdata/credits.qxp: no logo image");
+    int size = 0;
+    glitch_image = (uint8_t*)file_readAll("srcdata/glitch.raw", &size);
+    if (size < GlitchSize)
+        return fail("srcdata/glitch.raw: shorter than 262144 bytes");
+    text_particles = particle2d_create(2048);
+    misc_particles = particle3d_create(1024);
+    text_particles->render = particleRenderFunc;
+    misc_particles->renderFunc = sparkParticleRenderFunc;
+    font = font_loadFromFile("srcdata/312.tga", 16, 12, 0, 4, 20, 32);
+    font->transparent = 254;
+
+    const uint8_t* palette = credits_pack->palette;
+    white = (uint8_t)video_findPaletteIndex(palette, 63, 63, 63);
+    black = (uint8_t)video_findPaletteIndex(palette, 0, 0, 0);
+    black32 = black * 0x01010101u;
+    uint8_t* sheet = font->image->pixels;
+    for (size_t i = 0, n = (size_t)font->image->width * font->image->height; i < n; i++)
+        if (sheet[i] == 255)
+            sheet[i] = white;
+
+    light_lut = (uint8_t*)file_readAll("srcdata/credlght.raw", &size);
+    s_lightRows = size / 256;
+    if (s_lightRows < 1)
+        return fail("srcdata/credlght.raw: shorter than one row of 256 entries");
+    return 1;
+}
+
+static void deinit()
+{
+    mem_free(glitch_image);
+    mem_free(light_lut);
+    glitch_image = light_lut = nullptr;
+    impack_destroy(credits_pack);
+    credits_pack = nullptr;
+    font_destroy(font);
+    font = nullptr;
+    particle2d_destroy(text_particles);
+    particle3d_destroy(misc_particles);
+    text_particles = nullptr;
+    misc_particles = nullptr;
+}
+
+static void setCredit(int index)
+{
+    currentCreditIndex = index;
+    currentCredit = Credits[index];
+    currentCreditLength = (int)strlen(currentCredit);
+    if (currentCreditLength > MessageMax - 1)
+        currentCreditLength = MessageMax - 1;
+    messageBuffer[0] = 0;
+    textLength = 0;
+}
+
+static void start()
+{
+    setCredit(0);
+    video_setPalette(credits_pack->palette);
+    glitch_xscale = 0.2f;
+    glitch_yscale = 0.1f;
+}
+
+int credits_sparkLevel(float life, float initialLife, float depth, int rows)
+{
+    const float t = life / initialLife;
+    const float a = fabsf(t - 0.5f);
+    const float level = 128.0f * (1.0f - 2.0f * a) * (1.0f - (depth - 9.0f) * 0.5f);
+    // The cloud sits at depth 9 to 11 and gives levels 0..128; beyond it the level is limited to
+    // the table (nearer: its brightest row, farther: dark) instead of wrapping as a byte.
+    const float top = (float)(rows - 1);
+    if (!(level > 0.0f))
+        return 0;
+    return level >= top ? rows - 1 : (int)lrintf(level);
+}
+
+// ---- typing and dissolving ----------------------------------------------------------------------
+
+static void updateCurrentMessage(float dt)
+{
+    timer -= dt;
+    if (timer >= 0.0f || textLength >= currentCreditLength)
+        return;
+    font_addCharParticles(font, text_particles, (uint8_t)currentCredit[textLength], TextX + 16 * textLength, TextY);
+    timer = 0.2f;
+    const int i = textLength;
+    textLength++;
+    shuffleTimers[i] = 0.7f;
+    shuffleSwitchCharTimers[i] = 0.0f;
+}
+
+static void shuffleCurrentMessage(float dt)
+{
+    for (int i = 0; i < textLength; i++) {
+        shuffleTimers[i] -= dt;
+        if (shuffleTimers[i] < 0.0f) {
+            messageBuffer[i] = currentCredit[i];
+            continue;
+        }
+        shuffleSwitchCharTimers[i] -= dt;
+        if (shuffleSwitchCharTimers[i] < 0.0f) {
+            messageBuffer[i] = (char)(65 + random_next() % 25);
+            shuffleSwitchCharTimers[i] = 0.08f;
+        }
+    }
+    messageBuffer[textLength] = 0;
+}
+
+static void hideCurrentCredit()
+{
+    font_addCharParticles(font, text_particles, CursorChar, TextX + 16 * textLength, TextY);
+    Particle2d* p = text_particles->particles;
+    const int n = text_particles->count;
+    int smallest = 320, largest = 0;
+    for (int i = 0; i < n; i++) {
+        if (!(p[i].life >= 0.0f))
+            continue;
+        p[i].sx = math_roundPosition(p[i].x);
+        p[i].sy = math_roundPosition(p[i].y);
+        smallest = p[i].sx < smallest ? p[i].sx : smallest;
+        largest = p[i].sx > largest ? p[i].sx : largest;
+    }
+    // All dots in one column (or none) would divide by zero: they all start at the left edge.
+    const float span = largest > smallest ? (float)(largest - smallest) : 1.0f;
+    for (int i = 0; i < n; i++) {
+        if (!(p[i].life >= 0.0f))
+            continue;
+        const float u = (float)(p[i].sx - smallest) / span;
+        const float f = random_float();
+        p[i].life = 2.0f + u + (-0.8f * (1.0f - f) + 0.8f * f);
+    }
+    isHidingCredit = 1;
+}
+
+static void updateCreditParticles(float dt)
+{
+    Particle2d* p = text_particles->particles;
+    for (int i = 0; i < text_particles->count; i++) {
+        if (!(p[i].life >= 0.0f))
+            continue;
+        p[i].sx = math_roundPosition(p[i].x);
+        p[i].sy = math_roundPosition(p[i].y);
+        p[i].life -= dt;
+    }
+}
+
+// ---- update -------------------------------------------------------------------------------------
+
+static void spawnSparks()
+{
+    spark_phase += 5.0f;
+    spark_count = spark_count + 5 > 128 ? 128 : spark_count + 5;
+    const float radius = 0.5f + 0.5f * sinf(spark_phase * 0.0125f);
+    for (int n = 0; n < spark_count; n++) {
+        Particle3d* p = particle3d_spawn(misc_particles);
+        if (!p)
+            continue;
+        p->colour = dot_colours[dot_colour];
+        vec3 pos;
+        pos.x = 2.0f * random_float() - 1.0f;
+        pos.y = 2.0f * random_float() - 1.0f;
+        pos.z = 2.0f * random_float() - 1.0f;
+        pos.w = 0.0f;
+        vec3_normalise(&pos);
+        p->pos.x = pos.x * radius;
+        p->pos.y = pos.y * radius;
+        p->pos.z = pos.z * radius;
+        p->life = p->initialLife = 1.0f + 4.0f * random_float();
+    }
+}
+
+static void runCommand(const Trigger& t)
+{
+    const unsigned code = (unsigned)t.code, argument = code & 0xFF;
+    switch (code & 0xFF00) {
+    case CmdCredit:
+        if ((int)argument >= NumCredits)
+            break;  // names the table does not hold
+        setCredit((int)argument);
+        currentCreditActive = 1;
+        isHidingCredit = 0;
+        if (t.order != 0)
+            flash_pal = 1.0f;
+        break;
+    case CmdHide:
+        hideCurrentCredit();
+        break;
+    case CmdLogo:
+        logo_visible = !logo_visible;
+        if (logo_visible)
+            flash_pal = 1.0f;
+        else
+            logo_done = 1;
+        break;
+    case CmdGlitch:
+        glitch_yscale = 0.1f;
+        glitch_xscale = 0.2f;
+        break;
+    case CmdZoom:
+        logo_scale_speed = 1.0f;
+        break;
+    default:
+        break;
+    }
+}
+
+static void update(float dt)
+{
+    if (!logo_done) {
+        dot_colour_timer += dt;
+        spark_spawn_timer += dt;
+        if (dot_colour_timer > 8.0f) {
+            dot_colour_timer = 0.0f;
+            dot_colour = (dot_colour + 1) & 3;
+        }
+        if (spark_spawn_timer > 0.1f) {
+            spark_spawn_timer = 0.0f;
+            spawnSparks();
+        }
+    }
+
+    if (logo_visible) {
+        glitch_timer += dt;
+        if (glitch_timer > 0.125f) {
+            glitch_ofs += 1000.0f;
+            glitch_timer -= 0.125f;
+            if (glitch_xscale > 0.0f)
+                glitch_xscale = glitch_xscale - 0.1f > 0.0f ? glitch_xscale - 0.1f : 0.0f;
+            if (glitch_yscale > 0.0f)
+                glitch_yscale = glitch_yscale - 0.1f > 0.0f ? glitch_yscale - 0.1f : 0.0f;
+        }
+    } else if (logo_done) {
+        logo_scale = logo_scale + dt * logo_scale_speed < 1.0f ? logo_scale + dt * logo_scale_speed : 1.0f;
+    }
+
+    for (Trigger& t : credit_triggers)
+        if (modplay_updateTrigger(&t))
+            runCommand(t);
+
+    indexx += 90.0f * dt;
+    indexy += 45.0f * dt;
+    reveal += 0.05f * dt;
+    reveal = reveal < 0.0f ? 0.0f : reveal > 1.0f ? 1.0f : reveal;
+
+    if (currentCreditActive) {
+        if (!isHidingCredit) {
+            updateCurrentMessage(dt);
+            shuffleCurrentMessage(dt);
+        } else {
+            updateCreditParticles(dt);
+        }
+    }
+
+    spark_rotation.x = math_wrapDegrees(spark_rotation.x + 50.0f * dt);
+    spark_rotation.y = math_wrapDegrees(spark_rotation.y + 50.0f * dt);
+    spark_rotation.z = math_wrapDegrees(spark_rotation.z + 50.0f * dt);
+    mat_set(&misc_particles->matrix, spark_rotation, vec3{4.0f, -2.0f, 10.0f, 0.0f});
+    particle3d_update(misc_particles, dt);
+
+    logo_scale_value = (1.0f - logo_scale) * 1.0f + logo_scale * 3.0f;
+}
+
+// ---- render -------------------------------------------------------------------------------------
+
+// One column of a ribbon, blended through the translucency table over what is there. Runs in the
+// ceiling mode: every conversion rounds up except the texture column, which is floored.
+static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, const uint8_t* texture)
+{
+    const float dv = 1.0f / (bottom - top);
+    int y0 = math_roundPosition(top);
+    const int y1 = math_roundPosition(bottom);
+    const int column = math_roundPosition(floorf(u * 128.0f)) & 127;
+    float v = ((float)y0 - top) * dv;
+    const uint8_t* lut = credits_pack->lut;
+    // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
+    for (; y0 < 0 && y0 < y1; y0++)
+        v += dv;
+    for (int y = y0; y < y1 && y < VideoHeight; y++) {
+        const int row = math_roundPosition(v * 64.0f) & 63;
+        uint8_t* pixel = buffer + y * VideoWidth + x;
+        *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
+        v += dv;
+    }
+}
+
+static void drawRibbons(uint8_t* buffer)
+{
+    util_fpuSetCeilMode();
+    const int x0 = math_roundPosition(319.0f - 319.0f * ease_inOutQuad(reveal));
+    float a = indexx, b = indexy, u = 0.0f;
+    for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x++) {
+        const float s = sinDegrees((float)x);
+        const float top1 = 50.0f + 10.0f * sinDegrees(a) + 25.0f * s;
+        drawSlice(u, x, top1, top1 + 40.0f + 20.0f * s, buffer, credits_pack->texture);
+        const float top2 = 50.0f + 25.0f * sinDegrees(b) - (float)x / 16.0f;
+        drawSlice(u, x, top2, top2 + 25.0f, buffer, credits_pack->envmap);
+        a += 2.0f;
+        b += 1.0f;
+        u += 0.003125f;
+    }
+    util_fpuSetFullMode();
+}
+
+static void drawGlitchLogo(uint8_t* buffer)
+{
+    const int w = credits_logo->width, h = credits_logo->height;
+    const int left = (320 - w) >> 1, upper = (200 - h) >> 1;
+    const int xs = math_roundPosition(glitch_xscale * 65536.0f), ys = math_roundPosition(glitch_yscale * 65536.0f);
+    const int g0 = math_roundPosition(glitch_ofs);
+    const uint8_t* src = credits_logo->pixels;
+    for (int row = 0; row < h; row++)
+        for (int col = 0; col < w; col++) {
+            const uint8_t p = src[row * w + col];
+            if (p == LogoKey)
+                continue;
+            const int v = (int8_t)(uint8_t)(glitch_image[(unsigned)(row * 512 + col + g0) & GlitchMask] - 128);
+            const int dx = (int8_t)(uint8_t)((v * xs) >> 16);
+            const int dy = (int8_t)(uint8_t)((v * ys) >> 16);
+            const int x = left + col + dx, y = upper + row + dy;
+            if (x >= 0 && x < VideoWidth && y >= 0 && y < VideoHeight)
+                buffer[y * VideoWidth + x] = p;
+        }
+}
+
+static void render()
+{
+    uint8_t* buffer = video_getBuffer(0);
+    util_clear(buffer, black32, 16000);
+    particle3d_render(misc_particles, buffer);
+    if (!isHidingCredit) {
+        font_drawPartialString(font, buffer, messageBuffer, textLength, TextX, TextY);
+        font_drawChar(font, buffer, CursorChar, TextX + 16 * textLength, TextY);
+    } else {
+        particle2d_render(text_particles, buffer);
+    }
+    drawRibbons(buffer);
+    if (logo_visible)
+        drawGlitchLogo(buffer);
+    else if (logo_done)
+        image_rawDrawScale(credits_logo->pixels, 160.0f, 100.0f, credits_logo->width, credits_logo->height,
+                           logo_scale_value, buffer, LogoKey);
+}
+
+static void postRetraceUpdate(float dt)
+{
+    const uint8_t* palette = credits_pack->palette;
+    if (flash_pal > 0.0f) {
+        flash_pal = flash_pal - 2.0f * dt > 0.0f ? flash_pal - 2.0f * dt : 0.0f;
+        video_fadePaletteFromWhite(palette, 0, 256, 1.0f - flash_pal);
+    }
+    if (logo_done && logo_scale_speed == 1.0f)
+        video_fadePaletteToWhite(palette, 0, 256, (logo_scale_value - 1.0f) * 0.5f);
+}
+
+Effect Credits_effect = {"Credits", init, deinit, update, postRetraceUpdate, render, start, false, 0, 0};
+
+void credits_getState(CreditsState* out)
+{
+    out->currentCredit = currentCredit;
+    out->currentCreditIndex = currentCreditIndex;
+    out->currentCreditLength = currentCreditLength;
+    out->messageBuffer = messageBuffer;
+    out->textLength = textLength;
+    out->timer = timer;
+    out->shuffleTimers = shuffleTimers;
+    out->currentCreditActive = currentCreditActive;
+    out->isHidingCredit = isHidingCredit;
+    out->reveal = reveal;
+    out->indexx = indexx;
+    out->indexy = indexy;
+    out->spark_spawn_timer = spark_spawn_timer;
+    out->spark_phase = spark_phase;
+    out->spark_count = spark_count;
+    out->dot_colour_timer = dot_colour_timer;
+    out->dot_colour = dot_colour;
+    out->spark_rotation[0] = spark_rotation.x;
+    out->spark_rotation[1] = spark_rotation.y;
+    out->spark_rotation[2] = spark_rotation.z;
+    out->logo_visible = logo_visible;
+    out->logo_done = logo_done;
+    out->logo_scale = logo_scale;
+    out->logo_scale_speed = logo_scale_speed;
+    out->logo_scale_value = logo_scale_value;
+    out->glitch_xscale = glitch_xscale;
+    out->glitch_yscale = glitch_yscale;
+    out->glitch_ofs = glitch_ofs;
+    out->glitch_timer = glitch_timer;
+    out->flash_pal = flash_pal;
+    out->white = white;
+    out->black = black;
+    out->lightRows = s_lightRows;
+    out->palette = credits_pack ? credits_pack->palette : nullptr;
+    out->lut = credits_pack ? credits_pack->lut : nullptr;
+    out->light_lut = light_lut;
+    out->font = font;
+    out->text_particles = text_particles;
+    out->misc_particles = misc_particles;
+}
