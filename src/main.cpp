@@ -123,6 +123,10 @@ static int frame(void)
     kb_update();
     runmode_frameStart();
     s_running = effect_update(dt);
+    // Loading's truncation lasts until the first frame's drawing; the opening scene's ribbons and
+    // every renderer pass end in the full mode, but a run started at a scene that draws neither
+    // would otherwise keep truncating for good, and show that scene unlike the show does.
+    util_fpuSetFullMode();
     video_present(dt);
     effect_postRetraceUpdate(dt);
     runmode_frameEnd();
