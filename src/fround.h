@@ -143,6 +143,13 @@ inline float fround_softNarrowLong(long double x, FroundMode mode)
     return f;
 }
 
+// A double narrowed to float in the mode: the result of a double function (sin, atan2...), taken as
+// exact. Double functions agree between C libraries where float ones do not (see mat.cpp).
+FROUND_INLINE float fround_softNarrowDouble(double d, FroundMode mode)
+{
+    return fround_narrow(d, 0.0, mode);
+}
+
 // Conversion to an integer in the mode, as lrintf does on x86-64 (64-bit result).
 FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
 {
@@ -159,6 +166,7 @@ FROUND_INLINE float fround_sub(float a, float b) { return fround_softSub(a, b, g
 FROUND_INLINE float fround_mul(float a, float b) { return fround_softMul(a, b, g_fround_mode); }
 FROUND_INLINE float fround_div(float a, float b) { return fround_softDiv(a, b, g_fround_mode); }
 FROUND_INLINE float fround_narrowLong(long double x) { return fround_softNarrowLong(x, g_fround_mode); }
+FROUND_INLINE float fround_narrowDouble(double x) { return fround_softNarrowDouble(x, g_fround_mode); }
 FROUND_INLINE int64_t fround_toInt(float x) { return fround_softToInt(x, g_fround_mode); }
 #else
 FROUND_INLINE float fround_add(float a, float b) { return a + b; }
@@ -166,8 +174,41 @@ FROUND_INLINE float fround_sub(float a, float b) { return a - b; }
 FROUND_INLINE float fround_mul(float a, float b) { return a * b; }
 FROUND_INLINE float fround_div(float a, float b) { return a / b; }
 FROUND_INLINE float fround_narrowLong(long double x) { return (float)x; }
+FROUND_INLINE float fround_narrowDouble(double x) { return (float)x; }
 FROUND_INLINE int64_t fround_toInt(float x) { return lrintf(x); }
 #endif
+
+// x * a + y * b + z * c in the current mode, operation by operation in that order.
+FROUND_INLINE float fround_dot3(float x, float y, float z, float a, float b, float c)
+{
+    return fround_add(fround_add(fround_mul(x, a), fround_mul(y, b)), fround_mul(z, c));
+}
+
+// The current mode's operations as objects, for hot code written once for both cases: FroundOps
+// rounds in the current mode, FroundPlainOps is the plain operators and lrintf. They differ only
+// where rounding is done in software and the mode is not round-to-nearest, which fround_plain()
+// tells: hot code that may run under loading's truncation (a scene's first frame) instantiates
+// itself on both and takes the plain one when it can, so the mode's test stays out of its loops.
+FROUND_INLINE bool fround_plain()
+{
+    return !FROUND_SOFTWARE || g_fround_mode == FroundMode_Nearest;
+}
+
+struct FroundOps {
+    FROUND_INLINE float add(float a, float b) const { return fround_add(a, b); }
+    FROUND_INLINE float sub(float a, float b) const { return fround_sub(a, b); }
+    FROUND_INLINE float mul(float a, float b) const { return fround_mul(a, b); }
+    FROUND_INLINE float div(float a, float b) const { return fround_div(a, b); }
+    FROUND_INLINE int64_t toInt(float x) const { return fround_toInt(x); }
+};
+
+struct FroundPlainOps {
+    FROUND_INLINE float add(float a, float b) const { return a + b; }
+    FROUND_INLINE float sub(float a, float b) const { return a - b; }
+    FROUND_INLINE float mul(float a, float b) const { return a * b; }
+    FROUND_INLINE float div(float a, float b) const { return a / b; }
+    FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
+};
 
 // For the rasterisers, which run only inside renderer passes: rounding up, known at compile time.
 // Natively the plain operators (the pass has selected the mode).

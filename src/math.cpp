@@ -40,9 +40,9 @@ void math_deinit(void)
 
 void vec3_cross(const vec3* a, const vec3* b, vec3* out)
 {
-    float x = a->y * b->z - a->z * b->y;
-    float y = a->z * b->x - a->x * b->z;
-    float z = a->x * b->y - a->y * b->x;
+    float x = fround_sub(fround_mul(a->y, b->z), fround_mul(a->z, b->y));
+    float y = fround_sub(fround_mul(a->z, b->x), fround_mul(a->x, b->z));
+    float z = fround_sub(fround_mul(a->x, b->y), fround_mul(a->y, b->x));
     out->x = x;
     out->y = y;
     out->z = z;

@@ -68,14 +68,14 @@ inline int32_t math_roundPosition(float v)
 {
     if (!(v > -2147483648.0f && v < 2147483648.0f))
         return INT32_MIN;
-    return (int32_t)lrintf(v);
+    return (int32_t)fround_toInt(v);
 }
 
 // Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there (Spike's morph,
-// the Credits ribbons' wipe).
+// the Credits ribbons' wipe, which runs in the ceiling mode).
 inline float ease_inOutQuad(float t)
 {
-    return t < 0.5f ? 2.0f * t * t : -1.0f + (4.0f - 2.0f * t) * t;
+    return t < 0.5f ? fround_mul(2.0f * t, t) : fround_add(-1.0f, fround_mul(fround_sub(4.0f, 2.0f * t), t));
 }
 
 void vec3_cross(const vec3* a, const vec3* b, vec3* out);

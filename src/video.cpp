@@ -271,7 +271,7 @@ int video_findPaletteNearestIndex(const uint8_t* palette, uint8_t r, uint8_t g, 
         float d2 = dg * dg + dr * dr + db * db;
         // For d2 = 0 this is tiny but positive, so an exact match still wins; ties keep the
         // lower index.
-        float distance = 1.0f / math_rsqrt(d2);
+        float distance = fround_div(1.0f, math_rsqrt(d2));  // scenes look colours up while loading
         if (i == 0 || distance < bestDistance) {
             best = i;
             bestDistance = distance;

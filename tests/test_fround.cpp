@@ -212,6 +212,37 @@ TEST(Fround, NarrowingLongDoublesMatchesTheHardwareModes)
     }
 }
 
+TEST(Fround, NarrowingDoublesMatchesTheHardwareModes)
+{
+    std::mt19937_64 rng(6);
+    std::vector<double> v = {0.0, -0.0, 1.0, 0.1, -0.1, 1e-50, -1e-50, 1e-40, -1e-40, 1e50, -1e50,
+                             (double)FLT_MAX * 1.00000001, -(double)FLT_MAX * 1.00000001, INFINITY, -INFINITY,
+                             1.0 + 0x1p-24, 1.0 + 0x1p-24 + 0x1p-52, -(1.0 + 0x1p-24)};
+    for (int i = 0; i < 1000000; i++) {
+        // Mantissas with more bits than float keeps, exponents across and beyond float's range.
+        double x = std::ldexp((double)(rng() >> 11) / 9007199254740992.0, (int)(rng() % 300) - 160);
+        v.push_back(rng() & 1 ? -x : x);
+    }
+    for (int mi = 0; mi < 3; mi++) {
+        std::vector<float> want(v.size());
+        std::fesetround(FeModes[mi]);
+        for (size_t i = 0; i < v.size(); i++) {
+            volatile double x = v[i];
+            want[i] = (float)x;
+        }
+        std::fesetround(FE_TONEAREST);
+        int failures = 0;
+        for (size_t i = 0; i < v.size() && failures < 5; i++) {
+            const float got = fround_softNarrowDouble(v[i], Modes[mi]);
+            if (!same(got, want[i])) {
+                failures++;
+                ADD_FAILURE() << std::hexfloat << v[i] << " narrowed " << ModeNames[mi] << ": software " << got
+                              << ", hardware " << want[i];
+            }
+        }
+    }
+}
+
 TEST(Fround, StepsCrossZeroAndLeaveInfinity)
 {
     EXPECT_EQ(bits(fround_stepUp(0.0f)), 1u);
