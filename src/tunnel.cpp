@@ -195,7 +195,8 @@ static void render()
             s_hit[n] = t >= 0.0f;
             if (s_hit[n]) {
                 const vec3 h = gridscene_add(p, gridscene_scale(d, t));
-                const float angle = atan2f(h.y, h.x);
+                // Through double: float atan2f differs between C libraries in the last bit.
+                const float angle = fround_narrowDouble(std::atan2((double)h.y, (double)h.x));
                 s_rawV[n] = (int32_t)fround_toInt(fround_mul(angle * 2.0f, fround_div(1.0f, 6.28318531f)) * 512.0f);
                 node[n].u = (uint16_t)fround_toInt(h.z * 128.0f);
                 node[n].l = (uint16_t)tunnel_light(t, radius);

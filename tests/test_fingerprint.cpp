@@ -32,7 +32,7 @@ struct Print {
 const Print s_prints[] = {
     {"Credits",    0x4a29594281cdece7ull},  // 577 frames
     {"Wire",       0x25f2c5ba36131a6full},  // 460 frames
-    {"Tunnel",     0x93db3364ca87c94bull},  // 231 frames
+    {"Tunnel",     0x16e2669184d08759ull},  // 231 frames
     {"Spike",      0x2984522a25d95890ull},  // 230 frames
     {"Knot",       0x7755553628feed60ull},  // 231 frames
     {"Skull",      0xfecdfee77ea3e0d3ull},  // 230 frames
