@@ -75,13 +75,26 @@ FROUND_INLINE float fround_narrow(double d, double e, FroundMode mode)
     return f;
 }
 
-// Rounding up, the renderer's mode, on its own: the fewest steps for the hottest code. A float
-// below the exact result moves up one; one equal to d moves up when the error is positive (d is
-// finite then: an infinite d is exact).
+// Rounding up, the renderer's mode, on its own: the fewest steps for the hottest code, and no
+// branches (whether a result moves is data, not a pattern a branch predictor could learn).
+
+// f, or the next float up when `up`: f then lies below an exact result, so it is neither NaN nor
+// +infinity, and a zero there is +0 (a positive result never rounds to -0), which moves to the
+// smallest subnormal like any positive float.
+FROUND_INLINE float fround_upIf(float f, bool up)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    u += (uint32_t)up * (uint32_t)((int32_t)u >> 31 | 1);
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+// A float below the exact result d moves up one.
 FROUND_INLINE float fround_upNarrow(double d)
 {
     const float f = (float)d;
-    return (double)f < d ? fround_stepUp(f) : f;
+    return fround_upIf(f, (double)f < d);
 }
 
 FROUND_INLINE float fround_upAdd(float a, float b)
@@ -90,15 +103,13 @@ FROUND_INLINE float fround_upAdd(float a, float b)
     const double d = x + y;
     const float f = (float)d;
     const double fd = f;
-    if (fd < d)
-        return fround_stepUp(f);
     // Floats whose exponents differ by up to 29 add exactly in double. Beyond that the smaller one
     // is below half a float unit of the larger: d is then either not a float (and lies on the side
     // of the exact sum that matters), or the larger operand itself, when the smaller one (the
-    // error) is below half a double unit.
-    if (fd == d && ((d == x && y > 0.0) || (d == y && x > 0.0)) && !std::isinf(fd))
-        return fround_stepUp(f);
-    return f;
+    // error) is below half a double unit; then a positive error moves it up (unless infinite: an
+    // infinite sum is exact).
+    const bool absorbed = ((d == x) & (y > 0.0)) | ((d == y) & (x > 0.0));
+    return fround_upIf(f, (fd < d) | ((fd == d) & absorbed & (std::fabs(fd) != (double)INFINITY)));
 }
 
 FROUND_INLINE float fround_softAdd(float a, float b, FroundMode mode)

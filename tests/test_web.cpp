@@ -152,5 +152,5 @@ TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
         std::printf("web     %s%s\nnative  %s\n", line.c_str(), fps < 300.0f ? "   (below 300 fps)" : "",
                     nativeLine.c_str());
     }
-    EXPECT_GE(scenes, 6) << out;
+    EXPECT_EQ(scenes, 11) << out;
 }
