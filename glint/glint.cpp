@@ -1,6 +1,8 @@
 // Glint::Window, portable half: state, input roll-over, clock and presentation geometry.
 #include "glint.h"
 
+#include "fround.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -93,7 +95,7 @@ bool Window::Update()
     UpdateMouse();
     UpdateKeyboard();
     bool result = PlatformUpdate();
-    m_time += m_delta;
+    m_time = fround_add(m_time, m_delta);
     return result;
 }
 
@@ -119,8 +121,9 @@ void Window::UpdateKeyboard()
 void Window::UpdateClock()
 {
     if (m_fixedStep > 0) {
-        // Fixed time: the same step every update, so those runs repeat frame for frame.
-        m_delta = 1.0f / (float)m_fixedStep;
+        // Fixed time: the same step every update, so those runs repeat frame for frame. The first
+        // frame runs in the truncating mode that loading left in force: its step is chopped.
+        m_delta = fround_div(1.0f, (float)m_fixedStep);
         return;
     }
     int64_t counter = readCounter();
@@ -151,7 +154,7 @@ void Window::NotifyClosed()
 void Window::ShowMouseCursor(bool show)
 {
     if (m_open && !m_headless)
-        SdlShowCursor(show);
+        DisplayShowCursor(show);
 }
 
 void Window::ComputeGeometry(int desktopWidth, int desktopHeight)
@@ -196,14 +199,44 @@ void Window::MapMouse(int clientX, int clientY)
     }
 }
 
+int TranslateKeyCodeName(const char* code)
+{
+    if (!strncmp(code, "Key", 3) && code[3] >= 'A' && code[3] <= 'Z' && !code[4])
+        return 0x41 + (code[3] - 'A');
+    if (!strncmp(code, "Digit", 5) && code[5] >= '0' && code[5] <= '9' && !code[6])
+        return 0x30 + (code[5] - '0');
+    if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
+        int n = code[1] - '0';
+        if (code[2] >= '0' && code[2] <= '9' && !code[3])
+            n = n * 10 + (code[2] - '0');
+        else if (code[2])
+            return 0;
+        return n >= 1 && n <= 12 ? 0x70 + n - 1 : 0;
+    }
+    static const struct {
+        const char* name;
+        int vk;
+    } Table[] = {
+        {"Escape", 0x1B},     {"Backspace", 0x08},    {"Tab", 0x09},         {"Enter", 0x0D},
+        {"Space", 0x20},      {"End", 0x23},          {"Home", 0x24},        {"ArrowLeft", 0x25},
+        {"ArrowUp", 0x26},    {"ArrowRight", 0x27},   {"ArrowDown", 0x28},   {"Delete", 0x2E},
+        {"ShiftLeft", 0xA0},  {"ShiftRight", 0xA1},   {"ControlLeft", 0xA2}, {"ControlRight", 0xA3},
+        {"AltLeft", 0xA4},    {"AltRight", 0xA5},     {"Equal", 0xBB},       {"Minus", 0xBD},
+    };
+    for (const auto& k : Table)
+        if (!strcmp(code, k.name))
+            return k.vk;
+    return 0;
+}
+
 bool Window::PlatformOpen(const char* title, int width, int height)
 {
-    return m_headless ? HeadlessOpen(title, width, height) : SdlOpen(title, width, height);
+    return m_headless ? HeadlessOpen(title, width, height) : DisplayOpen(title, width, height);
 }
 
 bool Window::PlatformUpdate()
 {
-    return m_headless ? HeadlessUpdate() : SdlUpdate();
+    return m_headless ? HeadlessUpdate() : DisplayUpdate();
 }
 
 void Window::PlatformClose()
@@ -211,7 +244,7 @@ void Window::PlatformClose()
     if (m_headless)
         HeadlessClose();
     else
-        SdlClose();
+        DisplayClose();
 }
 
 }  // namespace Glint

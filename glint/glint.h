@@ -2,9 +2,10 @@
 // state it sees and the frame clock.
 //
 // The portable half (glint.cpp) keeps the state, rolls input over, advances the clock and computes
-// the presentation geometry. Two platform halves provide the rest: glint_sdl.cpp (an SDL2 window,
-// streaming texture, event pump) and glint_headless.cpp (no window at all; the surface still
-// receives every frame). SetHeadless() chooses between them before Open().
+// the presentation geometry. Two platform halves provide the rest: a display half, which is
+// glint_sdl.cpp natively (an SDL2 window, streaming texture, event pump) and glint_web.cpp in the
+// browser (the page's canvas and keyboard), and glint_headless.cpp (no window at all; the surface
+// still receives every frame). SetHeadless() chooses between them before Open().
 //
 // Surface format: one 32-bit word per pixel, 0x00RRGGBB (blue in the lowest byte, top byte
 // ignored), rows top row first with no gap between rows.
@@ -162,11 +163,11 @@ private:
     void UpdateKeyboard();
     void UpdateClock();
 
-    // The two platform halves (glint_sdl.cpp, glint_headless.cpp).
-    bool SdlOpen(const char* title, int width, int height);
-    bool SdlUpdate();
-    void SdlClose();
-    void SdlShowCursor(bool show);
+    // The two platform halves: the display (glint_sdl.cpp or glint_web.cpp) and glint_headless.cpp.
+    bool DisplayOpen(const char* title, int width, int height);
+    bool DisplayUpdate();
+    void DisplayClose();
+    void DisplayShowCursor(bool show);
     bool HeadlessOpen(const char* title, int width, int height);
     bool HeadlessUpdate();
     void HeadlessClose();
@@ -189,7 +190,7 @@ public:
     bool m_fullscreen;
     bool m_maintainAspectRatio;
     float m_scalex, m_scaley;
-    void* m_window;      // SDL_Window* (null headless)
+    void* m_window;      // SDL_Window* (null headless and in the browser)
     float m_time;
     int64_t m_lastTime;
     int64_t m_freq;
@@ -208,6 +209,9 @@ public:
 
 // SDL scancode to the one-byte virtual-key code the window stores; 0 for keys it does not know.
 int TranslateScancode(int scancode);
+// A browser's key code name (KeyboardEvent.code, layout-independent like a scan code: "KeyA",
+// "Equal", "ShiftLeft", ...) to the same virtual-key code; 0 for keys it does not know.
+int TranslateKeyCodeName(const char* code);
 // Feeds one SDL event (an SDL_Event*) to the window as the pump would; returns false for a quit.
 bool HandleSdlEvent(Window* window, const void* event);
 

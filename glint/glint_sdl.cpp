@@ -82,7 +82,7 @@ bool HandleSdlEvent(Window* window, const void* event)
     return true;
 }
 
-bool Window::SdlOpen(const char* title, int width, int height)
+bool Window::DisplayOpen(const char* title, int width, int height)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         log_stdio("glint: cannot open the window: no video driver (%s)\n", SDL_GetError());
@@ -136,7 +136,7 @@ bool Window::SdlOpen(const char* title, int width, int height)
     return true;
 }
 
-bool Window::SdlUpdate()
+bool Window::DisplayUpdate()
 {
     SDL_Window* window = (SDL_Window*)m_window;
     SDL_Renderer* renderer = (SDL_Renderer*)m_renderer;
@@ -167,7 +167,7 @@ bool Window::SdlUpdate()
     return true;
 }
 
-void Window::SdlClose()
+void Window::DisplayClose()
 {
     SDL_StopTextInput();
     if (m_texture)
@@ -182,7 +182,7 @@ void Window::SdlClose()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void Window::SdlShowCursor(bool show)
+void Window::DisplayShowCursor(bool show)
 {
     SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }

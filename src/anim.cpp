@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "file.h"
+#include "fround.h"
 #include "log.h"
 #include "mem.h"
 #include "util.h"
@@ -230,10 +231,12 @@ void anim_getCurrentPosition(const Anim* a, vec3* out)
         out->z = k1.z;
         return;
     }
-    const float s = (a->time - k0.time) / span;
-    out->x = (1.0f - s) * k0.x + s * k1.x;
-    out->y = (1.0f - s) * k0.y + s * k1.y;
-    out->z = (1.0f - s) * k0.z + s * k1.z;
+    // In the current mode: a scene's first frame runs in loading's truncation.
+    const float s = fround_div(fround_sub(a->time, k0.time), span);
+    const float r = fround_sub(1.0f, s);
+    out->x = fround_add(fround_mul(r, k0.x), fround_mul(s, k1.x));
+    out->y = fround_add(fround_mul(r, k0.y), fround_mul(s, k1.y));
+    out->z = fround_add(fround_mul(r, k0.z), fround_mul(s, k1.z));
 }
 
 void anim_nextKeyframe(Anim* a)

@@ -12,7 +12,9 @@
 #include <poll.h>
 #include <string>
 #include <strings.h>
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,8 +147,10 @@ static pid_t capture_spawn(char* const* argv)
     pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
+#ifdef __linux__
         // Killed with the program, however the program ends.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
         if (getppid() != parent)
             _exit(127);
         struct sigaction dfl;

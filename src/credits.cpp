@@ -10,6 +10,7 @@
 #include "effect.h"
 #include "file.h"
 #include "font.h"
+#include "fround.h"
 #include "image.h"
 #include "impack.h"
 #include "log.h"
@@ -91,7 +92,7 @@ static Trigger credit_triggers[18] = {
 static inline float sinDegrees(float degrees)
 {
     // 8192 steps per turn; the index is converted in the current mode (ceiling in the ribbons).
-    return g_sincosf[2 * (math_roundPosition(degrees * 22.7555f) & SinCosMask)];
+    return g_sincosf[2 * (math_roundPosition(fround_mul(degrees, 22.7555f)) & SinCosMask)];
 }
 
 // ---- particle looks -----------------------------------------------------------------------------
@@ -278,22 +279,25 @@ static void spawnSparks()
 {
     spark_phase += 5.0f;
     spark_count = spark_count + 5 > 128 ? 128 : spark_count + 5;
-    const float radius = 0.5f + 0.5f * sinf(spark_phase * 0.0125f);
+    // Sine through double (float sinf differs between C libraries); the first frame runs in loading's
+    // truncation.
+    const float radius =
+        fround_add(0.5f, fround_mul(0.5f, fround_narrowDouble(std::sin((double)fround_mul(spark_phase, 0.0125f)))));
     for (int n = 0; n < spark_count; n++) {
         Particle3d* p = particle3d_spawn(misc_particles);
         if (!p)
             continue;
         p->colour = dot_colours[dot_colour];
         vec3 pos;
-        pos.x = 2.0f * random_float() - 1.0f;
-        pos.y = 2.0f * random_float() - 1.0f;
-        pos.z = 2.0f * random_float() - 1.0f;
+        pos.x = fround_sub(2.0f * random_float(), 1.0f);
+        pos.y = fround_sub(2.0f * random_float(), 1.0f);
+        pos.z = fround_sub(2.0f * random_float(), 1.0f);
         pos.w = 0.0f;
         vec3_normalise(&pos);
-        p->pos.x = pos.x * radius;
-        p->pos.y = pos.y * radius;
-        p->pos.z = pos.z * radius;
-        p->life = p->initialLife = 1.0f + 4.0f * random_float();
+        p->pos.x = fround_mul(pos.x, radius);
+        p->pos.y = fround_mul(pos.y, radius);
+        p->pos.z = fround_mul(pos.z, radius);
+        p->life = p->initialLife = fround_add(1.0f, 4.0f * random_float());
     }
 }
 
@@ -391,40 +395,43 @@ static void update(float dt)
 // ---- render -------------------------------------------------------------------------------------
 
 // One column of a ribbon, blended through the translucency table over what is there. Runs in the
-// ceiling mode: every conversion rounds up except the texture column, which is floored.
+// ceiling mode: every conversion rounds up except the texture column, which is floored, and so
+// does every operation (through fround where the platform has no modes; the products by powers of
+// two are exact).
 static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, const uint8_t* texture)
 {
-    const float dv = 1.0f / (bottom - top);
+    const float dv = fround_div(1.0f, fround_sub(bottom, top));
     int y0 = math_roundPosition(top);
     const int y1 = math_roundPosition(bottom);
     const int column = math_roundPosition(floorf(u * 128.0f)) & 127;
-    float v = ((float)y0 - top) * dv;
+    float v = fround_mul(fround_sub((float)y0, top), dv);
     const uint8_t* lut = credits_pack->lut;
     // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
     for (; y0 < 0 && y0 < y1; y0++)
-        v += dv;
+        v = fround_add(v, dv);
     for (int y = y0; y < y1 && y < VideoHeight; y++) {
         const int row = math_roundPosition(v * 64.0f) & 63;
         uint8_t* pixel = buffer + y * VideoWidth + x;
         *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
-        v += dv;
+        v = fround_add(v, dv);
     }
 }
 
 static void drawRibbons(uint8_t* buffer)
 {
     util_fpuSetCeilMode();
-    const int x0 = math_roundPosition(319.0f - 319.0f * ease_inOutQuad(reveal));
+    const int x0 = math_roundPosition(fround_sub(319.0f, fround_mul(319.0f, ease_inOutQuad(reveal))));
     float a = indexx, b = indexy, u = 0.0f;
     for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x++) {
         const float s = sinDegrees((float)x);
-        const float top1 = 50.0f + 10.0f * sinDegrees(a) + 25.0f * s;
-        drawSlice(u, x, top1, top1 + 40.0f + 20.0f * s, buffer, credits_pack->texture);
-        const float top2 = 50.0f + 25.0f * sinDegrees(b) - (float)x / 16.0f;
-        drawSlice(u, x, top2, top2 + 25.0f, buffer, credits_pack->envmap);
-        a += 2.0f;
-        b += 1.0f;
-        u += 0.003125f;
+        const float top1 = fround_add(fround_add(50.0f, fround_mul(10.0f, sinDegrees(a))), fround_mul(25.0f, s));
+        drawSlice(u, x, top1, fround_add(fround_add(top1, 40.0f), fround_mul(20.0f, s)), buffer,
+                  credits_pack->texture);
+        const float top2 = fround_sub(fround_add(50.0f, fround_mul(25.0f, sinDegrees(b))), (float)x / 16.0f);
+        drawSlice(u, x, top2, fround_add(top2, 25.0f), buffer, credits_pack->envmap);
+        a = fround_add(a, 2.0f);
+        b = fround_add(b, 1.0f);
+        u = fround_add(u, 0.003125f);
     }
     util_fpuSetFullMode();
 }

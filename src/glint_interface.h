@@ -39,3 +39,11 @@ int glint_isOpen(void);
 int glint_wasClosed(void);
 // The facade's window, for tests and diagnostics.
 Glint::Window* glint_getWindow(void);
+
+#ifdef __EMSCRIPTEN__
+// Browser only (glint_web.cpp): hands the frame loop to the browser and returns at once. frame()
+// runs once per animation frame (fixed-step runs without a window run several per animation
+// frame, as fast as they go) until it returns 0; then finish() runs and the page learns the exit
+// code.
+void glint_runLoop(int (*frame)(void), int (*finish)(void));
+#endif

@@ -34,6 +34,17 @@ inline float gridscene_advance(float timer, float amount)
     return timer < 1.0f ? timer : 1.0f;
 }
 
-inline vec3 gridscene_add(vec3 a, vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z, 0.0f}; }
-inline vec3 gridscene_sub(vec3 a, vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z, 0.0f}; }
-inline vec3 gridscene_scale(vec3 a, float s) { return {a.x * s, a.y * s, a.z * s, 0.0f}; }
+// Vector steps of the ray casting, rounded in the current mode: a scene's first frame runs in
+// loading's truncation.
+inline vec3 gridscene_add(vec3 a, vec3 b)
+{
+    return {fround_add(a.x, b.x), fround_add(a.y, b.y), fround_add(a.z, b.z), 0.0f};
+}
+inline vec3 gridscene_sub(vec3 a, vec3 b)
+{
+    return {fround_sub(a.x, b.x), fround_sub(a.y, b.y), fround_sub(a.z, b.z), 0.0f};
+}
+inline vec3 gridscene_scale(vec3 a, float s)
+{
+    return {fround_mul(a.x, s), fround_mul(a.y, s), fround_mul(a.z, s), 0.0f};
+}

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "file.h"
+#include "fround.h"
 #include "log.h"
 #include "math.h"
 #include "mem.h"
@@ -308,7 +309,7 @@ void image_draw(const Image* image, int x, int y, uint8_t* dst)
 static void add_table(float amount, int* table)
 {
     for (int s = 0; s < 256; s++)
-        table[s] = (int)lrintf((float)s * amount);
+        table[s] = (int)fround_toInt(fround_mul((float)s, amount));
 }
 
 static inline uint8_t add_sat(int add, uint8_t d)
@@ -341,8 +342,8 @@ void image_drawTransparent(const Image* image, int x, int y, uint8_t* dst, uint8
 }
 
 // The scaled walk: a cols x rows rectangle at (left, top) of the frame, clipped to it, sampling
-// source (lrintf(u), lrintf(v)) with u and v accumulated by du, dv from 0, in whatever rounding
-// mode the caller has set. Rounding can land one past the last source column or row; samples are
+// source (u, v converted) with u and v accumulated by du, dv from 0, in whatever rounding mode the
+// caller has set (fround: in software where the platform has no modes). Rounding can land one past the last source column or row; samples are
 // held inside the image. plot(sourceRow, frameRowOffset, srcCol, c0, c1) fills columns [c0, c1).
 template <typename Plot>
 static void scaled_walk(const uint8_t* pixels, int w, int h, long left, long top, long cols, long rows, float du,
@@ -351,26 +352,26 @@ static void scaled_walk(const uint8_t* pixels, int w, int h, long left, long top
     int srcCol[ScreenW];
     int c0 = ScreenW, c1 = 0;
     float u = 0.0f;
-    for (long c = 0; c < cols; c++, u += du) {
+    for (long c = 0; c < cols; c++, u = fround_add(u, du)) {
         long tx = left + c;
         if (tx >= ScreenW)
             break;
         if (tx < 0)
             continue;
-        long s = lrintf(u);
+        long s = (long)fround_toInt(u);
         srcCol[tx] = (int)(s < w ? s : w - 1);
         if (tx < c0)
             c0 = (int)tx;
         c1 = (int)tx + 1;
     }
     float v = 0.0f;
-    for (long rr = 0; rr < rows && c0 < c1; rr++, v += dv) {
+    for (long rr = 0; rr < rows && c0 < c1; rr++, v = fround_add(v, dv)) {
         long ty = top + rr;
         if (ty >= ScreenH)
             break;
         if (ty < 0)
             continue;
-        long sr = lrintf(v);
+        long sr = (long)fround_toInt(v);
         if (sr >= h)
             sr = h - 1;
         plot(pixels + (size_t)sr * w, (int)ty * ScreenW, srcCol, c0, c1);
@@ -460,12 +461,12 @@ static void scaled_walk_trunc(const uint8_t* pixels, float x, float y, int w, in
     if (w <= 0 || h <= 0)
         return;
     const float sw = (float)w * scale, sh = (float)h * scale;
-    const long cols = lrintf(sw);
+    const long cols = (long)fround_toInt(sw);
     util_fpuSetFloorMode();
-    const long left = lrintf(x - 0.5f * sw);
-    const long top = lrintf(y - 0.5f * sh);
-    const long rows = lrintf(sh);
-    scaled_walk(pixels, w, h, left, top, cols, rows, (float)w / sw, (float)h / sh, plot);
+    const long left = (long)fround_toInt(fround_sub(x, 0.5f * sw));
+    const long top = (long)fround_toInt(fround_sub(y, 0.5f * sh));
+    const long rows = (long)fround_toInt(sh);
+    scaled_walk(pixels, w, h, left, top, cols, rows, fround_div((float)w, sw), fround_div((float)h, sh), plot);
     util_fpuSetFullMode();
 }
 

@@ -3,6 +3,7 @@
 #include "banner.h"
 #include "effect.h"
 #include "file.h"
+#include "glint_interface.h"
 #include "kb.h"
 #include "log.h"
 #include "math.h"
@@ -74,7 +75,12 @@ static void deinit(void)
     log_deinit();
 }
 
-int main(int argc, char** argv)
+// Exit code of start() when the frame loop may begin.
+static const int Running = -1;
+static int s_running;
+
+// Options, loading and everything up to the first frame. Running, or the exit code.
+static int start(int argc, char** argv)
 {
     if (!options_parse(argc, argv, &s_options))
         return 1;
@@ -102,29 +108,56 @@ int main(int argc, char** argv)
     } else {
         effect_start();
     }
+    s_running = 1;
+    return Running;
+}
 
-    int running = 1;
-    uint8_t* buffer = video_getBuffer(0);
-    for (;;) {
-        if (kb_keyDown(0x1B))  // Escape, or the window was closed
-            break;
-        if (!running || runmode_shouldStop())
-            break;
-        float dt = timer_update();
-        buffer = video_getBuffer(0);
-        kb_update();
-        runmode_frameStart();
-        running = effect_update(dt);
-        video_present(dt);
-        effect_postRetraceUpdate(dt);
-        runmode_frameEnd();
-        runmode_seekKeys();
-    }
+// One iteration of the frame loop; 0 once the run is over.
+static int frame(void)
+{
+    if (kb_keyDown(0x1B))  // Escape, or the window was closed
+        return 0;
+    if (!s_running || runmode_shouldStop())
+        return 0;
+    float dt = timer_update();
+    kb_update();
+    runmode_frameStart();
+    s_running = effect_update(dt);
+    // Loading's truncation lasts until the first frame's drawing; the opening scene's ribbons and
+    // every renderer pass end in the full mode, but a run started at a scene that draws neither
+    // would otherwise keep truncating for good, and show that scene unlike the show does.
+    util_fpuSetFullMode();
+    video_present(dt);
+    effect_postRetraceUpdate(dt);
+    runmode_frameEnd();
+    runmode_seekKeys();
+    return 1;
+}
 
+// The last, black frame and shut-down; returns the exit code.
+static int finish(void)
+{
     runmode_lastFrame();
-    util_clear(buffer, 0, 16000);
+    util_clear(video_getBuffer(0), 0, 16000);
     video_present(0.0f);
     int rc = runmode_finish();
     deinit();
     return rc;
+}
+
+int main(int argc, char** argv)
+{
+    int rc = start(argc, argv);
+    if (rc != Running)
+        return rc;
+#ifdef __EMSCRIPTEN__
+    // The browser owns the loop: it calls frame() from its animation frames and finish() at the
+    // end, after main has returned.
+    glint_runLoop(frame, finish);
+    return 0;
+#else
+    while (frame()) {
+    }
+    return finish();
+#endif
 }

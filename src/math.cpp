@@ -3,6 +3,7 @@
 
 #include <cfenv>
 
+#include "fround.h"
 #include "mem.h"
 #include "util.h"
 
@@ -18,12 +19,12 @@ void math_init(void)
     g_sincosf = (float*)mem_malloc(SinCosSteps * 2 * sizeof(float));
     g_sincos = (int32_t*)mem_malloc(SinCosSteps * 2 * sizeof(int32_t));
     for (int i = 0; i < SinCosSteps; i++) {
-        float a = (float)i * 6.2831855f * (1.0f / 8192.0f);
+        float a = fround_mul((float)i, 6.2831855f) * (1.0f / 8192.0f);  // a power of two: exact
         // Sine and cosine at full internal precision, then stored (and floored) from that.
         long double s = sinl((long double)a);
         long double c = cosl((long double)a);
-        g_sincosf[2 * i] = (float)s;
-        g_sincosf[2 * i + 1] = (float)c;
+        g_sincosf[2 * i] = fround_narrowLong(s);
+        g_sincosf[2 * i + 1] = fround_narrowLong(c);
         g_sincos[2 * i] = (int32_t)floorl(s * 65536.0L);
         g_sincos[2 * i + 1] = (int32_t)floorl(c * 65536.0L);
     }
@@ -39,19 +40,21 @@ void math_deinit(void)
 
 void vec3_cross(const vec3* a, const vec3* b, vec3* out)
 {
-    float x = a->y * b->z - a->z * b->y;
-    float y = a->z * b->x - a->x * b->z;
-    float z = a->x * b->y - a->y * b->x;
+    float x = fround_sub(fround_mul(a->y, b->z), fround_mul(a->z, b->y));
+    float y = fround_sub(fround_mul(a->z, b->x), fround_mul(a->x, b->z));
+    float z = fround_sub(fround_mul(a->x, b->y), fround_mul(a->y, b->x));
     out->x = x;
     out->y = y;
     out->z = z;
 }
 
+// Rounded in the current mode: scenes normalise while loading, in truncation.
 void vec3_normalise(vec3* v)
 {
-    float length = 1.0f / math_rsqrt(v->x * v->x + v->y * v->y + v->z * v->z);
-    float k = 1.0f / length;
-    v->x *= k;
-    v->y *= k;
-    v->z *= k;
+    const float sum = fround_add(fround_add(fround_mul(v->x, v->x), fround_mul(v->y, v->y)), fround_mul(v->z, v->z));
+    float length = fround_div(1.0f, math_rsqrt(sum));
+    float k = fround_div(1.0f, length);
+    v->x = fround_mul(v->x, k);
+    v->y = fround_mul(v->y, k);
+    v->z = fround_mul(v->z, k);
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "fround.h"
 #include "vector2.h"
 #include "vector4.h"
 
@@ -36,16 +37,17 @@ void math_init(void);
 void math_deinit(void);
 
 // Fast 1/sqrt(x): bit-level first guess and one Newton step (relative error below 0.2 %).
-// math_rsqrt(0) is about 1.98e19, so lengths of zero vectors come out tiny but non-zero.
+// math_rsqrt(0) is about 1.98e19, so lengths of zero vectors come out tiny but non-zero. Rounded
+// in the current mode (loading runs in truncation), in software where the platform has no modes.
 inline float math_rsqrt(float x)
 {
-    float half = 0.5f * x;
+    float half = fround_mul(0.5f, x);
     int32_t i;
     __builtin_memcpy(&i, &x, 4);
     i = 0x5F3759DF - (i >> 1);
     float y;
     __builtin_memcpy(&y, &i, 4);
-    y = y * (1.5f - half * y * y);
+    y = fround_mul(y, fround_sub(1.5f, fround_mul(fround_mul(half, y), y)));
     return y;
 }
 
@@ -66,14 +68,14 @@ inline int32_t math_roundPosition(float v)
 {
     if (!(v > -2147483648.0f && v < 2147483648.0f))
         return INT32_MIN;
-    return (int32_t)lrintf(v);
+    return (int32_t)fround_toInt(v);
 }
 
 // Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there (Spike's morph,
-// the Credits ribbons' wipe).
+// the Credits ribbons' wipe, which runs in the ceiling mode).
 inline float ease_inOutQuad(float t)
 {
-    return t < 0.5f ? 2.0f * t * t : -1.0f + (4.0f - 2.0f * t) * t;
+    return t < 0.5f ? fround_mul(2.0f * t, t) : fround_add(-1.0f, fround_mul(fround_sub(4.0f, 2.0f * t), t));
 }
 
 void vec3_cross(const vec3* a, const vec3* b, vec3* out);

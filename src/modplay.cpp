@@ -17,8 +17,9 @@ static const int ChunkFrames = 128;
 // Wanted device buffer (23 ms): small enough that the heard-row estimate stays within a frame,
 // large enough that a busy machine does not starve the device.
 static const int DeviceFrames = 1024;
-// Ring of (sample, order, row) stamps; must cover more than the device's queued audio.
-static const int MarkerCount = 256;
+// Ring of (sample, order, row) stamps; must cover more than the device's queued audio (the
+// browser's queue is the longest: 16384 frames, and one fill of up to 4096 more).
+static const int MarkerCount = 512;
 static const uint16_t NoPosition = 0xFFFF;
 
 struct PositionMark {
@@ -47,10 +48,7 @@ static void* s_sinkUser;
 static PositionMark s_marks[MarkerCount];
 static int s_markHead;   // index of the newest stamp
 static int s_markCount;
-static double s_callbackTime;   // audiodev_now() at the start of the last callback
-static int64_t s_callbackStart; // s_rendered at the start of the last callback
-static double s_callbackPeriod;
-static int s_lateCallbacks;
+static int s_lateCallbacks;  // kept from the device when it closes
 static int64_t s_queries;
 
 static void modplay_resetMarks(uint16_t order, uint16_t row)
@@ -100,31 +98,16 @@ static void modplay_render(int16_t* out, int frames, int stamp)
     }
 }
 
+// The device counts the frames it asked for from its opening; the callback renders every one of
+// them (the device only starts once playback has), so a heard frame index is a rendered one.
 static void modplay_deviceCallback(int16_t* out, int frames, void*)
 {
-    double now = audiodev_now();
-    if (s_callbackTime > 0.0 && now - s_callbackTime > 1.5 * s_callbackPeriod + 0.005)
-        s_lateCallbacks++;
-    s_callbackTime = now;
-    s_callbackStart = s_rendered;
     if (!s_chan || !s_playing) {
         std::memset(out, 0, static_cast<size_t>(frames) * ModplayChannels * sizeof(int16_t));
+        s_rendered += frames;
         return;
     }
     modplay_render(out, frames, 1);
-}
-
-// Frame index being heard now, estimated under the device lock: the buffer the last callback
-// filled starts playing once the one before it has drained (one device buffer later).
-static int64_t modplay_heardSample(void)
-{
-    double since = audiodev_now() - s_callbackTime;
-    int64_t heard = s_callbackStart - s_deviceFrames + static_cast<int64_t>(since * double(ModplayRate));
-    if (heard > s_callbackStart)
-        heard = s_callbackStart;
-    if (heard < s_callbackStart - s_deviceFrames)
-        heard = s_callbackStart - s_deviceFrames;
-    return heard < 0 ? 0 : heard;
 }
 
 void modplay_setMode(ModplayMode mode) { s_mode = mode; }
@@ -144,7 +127,6 @@ static int modplay_create(const char* name)
             return 0;
         }
         s_deviceOpen = 1;
-        s_callbackPeriod = static_cast<double>(s_deviceFrames) / double(ModplayRate);
     }
     // Play once and stop at the end: the default of looping or fading out would keep reporting
     // positions from the start of the song.
@@ -168,8 +150,6 @@ static int modplay_create(const char* name)
     s_endSample = -1;
     s_owed = 0.0;
     s_lateCallbacks = 0;
-    s_callbackTime = 0.0;
-    s_callbackStart = 0;
     modplay_resetMarks(0, 0);
     return 1;
 }
@@ -208,6 +188,7 @@ void modplay_play(void)
 void modplay_deinit(void)
 {
     if (s_deviceOpen) {
+        s_lateCallbacks = audiodev_lateBuffers();
         audiodev_close();
         s_deviceOpen = 0;
         if (s_lateCallbacks > 0)
@@ -235,7 +216,7 @@ void modplay_getCurrentPosition(uint16_t* order, uint16_t* row)
         if (s_deviceOpen) {
             audiodev_lock();
             if (s_playing) {
-                int64_t heard = modplay_heardSample();
+                int64_t heard = audiodev_heardFrame();
                 if (s_endSample < 0 || heard < s_endSample) {
                     // Newest stamp at or before the heard sample; the ring always holds one.
                     int i = s_markHead;
@@ -264,8 +245,11 @@ void modplay_setCurrentPosition(uint16_t order, uint16_t row)
         return;
     audiodev_lock();
     openmpt_module_set_position_order_row(s_chan, order, row);
-    // The module may have run out before the seek; it plays again from the new position.
+    // The module may have run out before the seek; it plays again from the new position, and
+    // what was rendered from the old one is not played any more.
     s_endSample = -1;
+    if (s_deviceOpen)
+        audiodev_flush();
     modplay_resetMarks(static_cast<uint16_t>(openmpt_module_get_current_order(s_chan)),
                        static_cast<uint16_t>(openmpt_module_get_current_row(s_chan)));
     audiodev_unlock();
@@ -335,7 +319,7 @@ int modplay_isFinished(void)
     if (s_endSample < 0)
         finished = 0;
     else if (s_deviceOpen)
-        finished = modplay_heardSample() >= s_endSample;
+        finished = audiodev_heardFrame() >= s_endSample;
     else
         finished = 1;
     audiodev_unlock();
@@ -364,4 +348,4 @@ double modplay_getTimeAt(uint16_t order, uint16_t row)
 
 int64_t modplay_getRenderedFrames(void) { return s_rendered; }
 int64_t modplay_getQueryCount(void) { return s_queries; }
-int modplay_getLateBuffers(void) { return s_lateCallbacks; }
+int modplay_getLateBuffers(void) { return s_deviceOpen ? audiodev_lateBuffers() : s_lateCallbacks; }

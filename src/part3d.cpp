@@ -67,12 +67,16 @@ void particle3d_update(Particle3dSystem* s, float dt)
         p.pos.y += p.vel.y * dt;
         p.pos.z += p.vel.z * dt;
         p.life -= dt;
-        p.depth = p.pos.x * m[0][2] + p.pos.y * m[1][2] + p.pos.z * m[2][2] + m[3][2];
+        // The projection rounds in the current mode: the show's first frame runs in loading's
+        // truncation.
+        p.depth = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][2], m[1][2], m[2][2]), m[3][2]);
         if (std::signbit(p.depth))
             continue;
-        const float f = particle3d_fov / p.depth;
-        p.sx = 160.0f + (p.pos.x * m[0][0] + p.pos.y * m[1][0] + p.pos.z * m[2][0] + m[3][0]) * f;
-        p.sy = 100.0f - (p.pos.x * m[0][1] + p.pos.y * m[1][1] + p.pos.z * m[2][1] + m[3][1]) * f;
+        const float f = fround_div(particle3d_fov, p.depth);
+        const float x = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][0], m[1][0], m[2][0]), m[3][0]);
+        const float y = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][1], m[1][1], m[2][1]), m[3][1]);
+        p.sx = fround_add(160.0f, fround_mul(x, f));
+        p.sy = fround_sub(100.0f, fround_mul(y, f));
     }
     s->numLive = count;
 }

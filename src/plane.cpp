@@ -64,10 +64,12 @@ static Trigger plane_triggers[15] = {
     {20, 32, 0, plane_update_greet}, {20, 0, 0, plane_trigger_fast},  {20, 58, 0, plane_fade_out},
 };
 
+// The ray casting rounds in the current mode (the scene's first frame of a run that starts here
+// runs in loading's truncation, and so does init); the products by powers of two are exact.
 int plane_light(float t)
 {
     const float d = t < PlaneFar ? t : PlaneFar;
-    return (int)(lrintf(255.0f * (1.0f - d * (1.0f / PlaneFar))) & 0xFF);
+    return (int)(fround_toInt(fround_mul(255.0f, fround_sub(1.0f, fround_mul(d, fround_div(1.0f, PlaneFar))))) & 0xFF);
 }
 
 static int init()
@@ -84,8 +86,8 @@ static int init()
         return 0;
     }
     for (vec3& r : s_rays) {
-        const float len = 1.0f / math_rsqrt(r.x * r.x + r.y * r.y + r.z * r.z);
-        r = {r.x / len, r.y / len, r.z / len, 0.0f};
+        const float len = fround_div(1.0f, math_rsqrt(fround_dot3(r.x, r.y, r.z, r.x, r.y, r.z)));
+        r = {fround_div(r.x, len), fround_div(r.y, len), fround_div(r.z, len), 0.0f};
     }
     plane_font = font_loadFromFile("srcdata/312.tga", 16, 12, 0, 4, 20, 32);
     if (!plane_font)
@@ -139,7 +141,7 @@ static void update(float dt)
     mat_lookAt(&plane_view_matrix, s_camera, s_lookAt);
 
     interp_setStartAddressOffset(
-        (uint16_t)((lrintf(s_camera.z * 4.0f) * 256 + lrintf(s_camera.x * 4.0f)) & 0xFFFF));
+        (uint16_t)((fround_toInt(s_camera.z * 4.0f) * 256 + fround_toInt(s_camera.x * 4.0f)) & 0xFFFF));
 
     gridscene_turnRays(&plane_view_matrix, s_rays, 0.005f, &plane_rotated_rays);
 }
@@ -148,7 +150,7 @@ static void render()
 {
     const mat& m = plane_view_matrix;
     const vec3 p = {m.m[3][0], m.m[3][1], m.m[3][2], 0.0f};
-    const float d0 = -(s_planeNormal.x * p.x + s_planeNormal.y * p.y + s_planeNormal.z * p.z);
+    const float d0 = -fround_dot3(s_planeNormal.x, s_planeNormal.y, s_planeNormal.z, p.x, p.y, p.z);
     vec3 left = plane_rotated_rays.left, right = plane_rotated_rays.right;
     const vec3 leftStep = gridscene_scale(plane_rotated_rays.leftDelta, 8.0f);
     const vec3 rightStep = gridscene_scale(plane_rotated_rays.rightDelta, 8.0f);
@@ -157,11 +159,11 @@ static void render()
         const vec3 step = gridscene_scale(gridscene_sub(right, left), 0.003125f * 8.0f);
         vec3 d = left;
         for (int i = 0; i < InterpGridWidth; i++, node++) {
-            const float t = d0 / (s_planeNormal.x * d.x + s_planeNormal.y * d.y + s_planeNormal.z * d.z);
+            const float t = fround_div(d0, fround_dot3(s_planeNormal.x, s_planeNormal.y, s_planeNormal.z, d.x, d.y, d.z));
             if (t > 0.0f && t < PlaneMaxHit) {
                 const vec3 h = gridscene_add(p, gridscene_scale(d, t));
-                node->u = (uint16_t)lrintf(h.x * 16.0f);
-                node->v = (uint16_t)lrintf(h.z * 16.0f);
+                node->u = (uint16_t)fround_toInt(h.x * 16.0f);
+                node->v = (uint16_t)fround_toInt(h.z * 16.0f);
                 node->l = (uint16_t)plane_light(t);
             } else {
                 node->l = 0;

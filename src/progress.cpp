@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "fround.h"
 #include "glint_interface.h"
 #include "timer.h"
 #include "util.h"
@@ -27,14 +28,15 @@ static void drawBar(int w, int h)
         return;
     int left = (320 - w) >> 1;
     int top = (200 - h) >> 1;
-    float f = s_total > 0 ? (float)s_current / (float)s_total : 0.0f;
+    // Loading runs in truncation: the float operations here round in the current mode.
+    float f = s_total > 0 ? fround_div((float)s_current, (float)s_total) : 0.0f;
     if (video_getCurrentBpp() == 8) {
         util_clear(buffer, 0, 16000);
         for (int y = 0; y < h; y++) {
             uint8_t* row = buffer + (top + y) * 320 + left;
             bool edgeRow = y == 0 || y == h - 1;
             for (int x = 0; x < w; x++)
-                if ((float)x / (float)w < f || x == 0 || x == w - 1 || edgeRow)
+                if (fround_div((float)x, (float)w) < f || x == 0 || x == w - 1 || edgeRow)
                     row[x] = 1;
         }
     } else if (video_getCurrentBpp() == 32) {
@@ -46,7 +48,7 @@ static void drawBar(int w, int h)
             uint32_t* row = words + (top + y) * 320 + left;
             bool edgeRow = y == 0 || y == h - 1;
             for (int x = 0; x < w; x++)
-                if ((float)x / (float)w < f || x == 0 || x == w - 1 || edgeRow)
+                if (fround_div((float)x, (float)w) < f || x == 0 || x == w - 1 || edgeRow)
                     row[x] = pixel;
         }
     }
@@ -68,8 +70,8 @@ void progress_setTotal(int total)
 // k = 1 - e / 0.15 limited to 0..1, e the frame-clock time since the phase began.
 static float phaseK(float start, float* e)
 {
-    *e = timer_getTime() - start;
-    float k = 1.0f - *e * PhaseRate;
+    *e = fround_sub(timer_getTime(), start);
+    float k = fround_sub(1.0f, fround_mul(*e, PhaseRate));
     if (k < 0.0f)
         k = 0.0f;
     if (k > 1.0f)
@@ -85,7 +87,7 @@ static void closingAnimation(void)
     float start = timer_getTime();
     do {
         float k = phaseK(start, &e);
-        float height = k * (float)BarHeight;
+        float height = fround_mul(k, (float)BarHeight);
         if (height < 1.0f)
             height = 1.0f;
         drawBar(BarWidth, (int)height);
@@ -94,18 +96,18 @@ static void closingAnimation(void)
     start = timer_getTime();
     do {
         float k = phaseK(start, &e);
-        float width = k * (float)BarWidth;
+        float width = fround_mul(k, (float)BarWidth);
         if (width < 1.0f)
             width = 1.0f;
         drawBar((int)width, 1);
         if (video_getCurrentBpp() == 8) {
-            float g = k * 63.0f;
+            float g = fround_mul(k, 63.0f);
             if (g > 63.0f)
                 g = 63.0f;
             uint8_t grey = (uint8_t)(int)g;
             video_setPal(1, grey, grey, grey);
         } else {
-            float c = k * 255.0f;
+            float c = fround_mul(k, 255.0f);
             if (c > 255.0f)
                 c = 255.0f;
             s_colour = (int)c;
@@ -119,9 +121,13 @@ static void closingAnimation(void)
 
 void progress_inc(void)
 {
-    // Each step is held for 50 ms of wall time; in fixed-step runs wall time means nothing.
+    // Each step is held for 50 ms of wall time; in fixed-step runs wall time means nothing. In the
+    // browser loading runs before the page gets its turn to show anything: holding would only
+    // keep the page frozen longer.
+#ifndef __EMSCRIPTEN__
     if (!glint_isFixedStep())
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+#endif
     s_current++;
     if (s_current > s_total)
         s_current = s_total;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "fround.h"
 #include "log.h"
 #include "mem.h"
 #include "tridiff.h"
@@ -56,52 +57,60 @@ void r3d_setFov(float fov)
     r3d_fov = fov;
 }
 
-template <bool WithNormal>
-static void project_vertex(const ModelVertex& vertex, ProjVertex& out, const float (*M)[4], float fov)
+// x * a + y * b + z * c, in that order.
+template <class O>
+static inline float dot3(const O& o, float x, float y, float z, float a, float b, float c)
+{
+    return o.add(o.add(o.mul(x, a), o.mul(y, b)), o.mul(z, c));
+}
+
+// The projection's operations are O's: the plain ones, or (where rounding is done in software) the
+// current mode's for a scene's first frame, which projects in loading's truncation.
+template <bool WithNormal, class O>
+static void project_vertex(const ModelVertex& vertex, ProjVertex& out, const float (*M)[4], float fov, const O& o)
 {
     const vec3& p = vertex.pos;
-    const float z = p.x * M[0][2] + p.y * M[1][2] + p.z * M[2][2] + M[3][2];
+    const float z = o.add(dot3(o, p.x, p.y, p.z, M[0][2], M[1][2], M[2][2]), M[3][2]);
     if (std::signbit(z)) {
         out.invZ = -0.0f;  // behind the camera: the only mark; x, y, env keep old values
         return;
     }
-    const float iz = 1.0f / z;
-    const float x = p.x * M[0][0] + p.y * M[1][0] + p.z * M[2][0] + M[3][0];
-    const float y = p.x * M[0][1] + p.y * M[1][1] + p.z * M[2][1] + M[3][1];
-    out.x = 160.0f + x * fov * iz;
-    out.y = 100.0f - y * fov * iz;
+    const float iz = o.div(1.0f, z);
+    const float x = o.add(dot3(o, p.x, p.y, p.z, M[0][0], M[1][0], M[2][0]), M[3][0]);
+    const float y = o.add(dot3(o, p.x, p.y, p.z, M[0][1], M[1][1], M[2][1]), M[3][1]);
+    out.x = o.add(160.0f, o.mul(o.mul(x, fov), iz));
+    out.y = o.sub(100.0f, o.mul(o.mul(y, fov), iz));
     out.invZ = iz;
     const vec3& n = vertex.normal;
-    const float nx = n.x * M[0][0] + n.y * M[1][0] + n.z * M[2][0];
-    const float ny = n.x * M[0][1] + n.y * M[1][1] + n.z * M[2][1];
-    out.envU = 0.5f + 0.5f * nx;
-    out.envV = 0.5f + 0.5f * ny;
+    out.envU = o.add(0.5f, o.mul(0.5f, dot3(o, n.x, n.y, n.z, M[0][0], M[1][0], M[2][0])));
+    out.envV = o.add(0.5f, o.mul(0.5f, dot3(o, n.x, n.y, n.z, M[0][1], M[1][1], M[2][1])));
     if (WithNormal)
-        out.nz = n.x * M[0][2] + n.y * M[1][2] + n.z * M[2][2];
+        out.nz = dot3(o, n.x, n.y, n.z, M[0][2], M[1][2], M[2][2]);
 }
 
 // project_vertex for n vertices whose components lie in arrays of their own, so that it runs as
 // vector operations: the same operations in the same order, four vertices at a time. A vertex
 // behind the camera gets only its mark in invZ.
+template <class O>
 static void project_components(uint32_t n, const float (*M)[4], float fov, const float* __restrict px,
                                const float* __restrict py, const float* __restrict pz, const float* __restrict nx,
                                const float* __restrict ny, const float* __restrict nz, float* __restrict outX,
                                float* __restrict outY, float* __restrict outInvZ, float* __restrict outEnvU,
-                               float* __restrict outEnvV, float* __restrict outNz)
+                               float* __restrict outEnvV, float* __restrict outNz, const O& o)
 {
     const float m00 = M[0][0], m01 = M[0][1], m02 = M[0][2], m10 = M[1][0], m11 = M[1][1], m12 = M[1][2];
     const float m20 = M[2][0], m21 = M[2][1], m22 = M[2][2], m30 = M[3][0], m31 = M[3][1], m32 = M[3][2];
     for (uint32_t k = 0; k < n; k++) {
-        const float z = px[k] * m02 + py[k] * m12 + pz[k] * m22 + m32;
-        const float iz = 1.0f / z;
-        const float x = px[k] * m00 + py[k] * m10 + pz[k] * m20 + m30;
-        const float y = px[k] * m01 + py[k] * m11 + pz[k] * m21 + m31;
-        outX[k] = 160.0f + x * fov * iz;
-        outY[k] = 100.0f - y * fov * iz;
+        const float z = o.add(dot3(o, px[k], py[k], pz[k], m02, m12, m22), m32);
+        const float iz = o.div(1.0f, z);
+        const float x = o.add(dot3(o, px[k], py[k], pz[k], m00, m10, m20), m30);
+        const float y = o.add(dot3(o, px[k], py[k], pz[k], m01, m11, m21), m31);
+        outX[k] = o.add(160.0f, o.mul(o.mul(x, fov), iz));
+        outY[k] = o.sub(100.0f, o.mul(o.mul(y, fov), iz));
         outInvZ[k] = std::signbit(z) ? -0.0f : iz;
-        outEnvU[k] = 0.5f + 0.5f * (nx[k] * m00 + ny[k] * m10 + nz[k] * m20);
-        outEnvV[k] = 0.5f + 0.5f * (nx[k] * m01 + ny[k] * m11 + nz[k] * m21);
-        outNz[k] = nx[k] * m02 + ny[k] * m12 + nz[k] * m22;
+        outEnvU[k] = o.add(0.5f, o.mul(0.5f, dot3(o, nx[k], ny[k], nz[k], m00, m10, m20)));
+        outEnvV[k] = o.add(0.5f, o.mul(0.5f, dot3(o, nx[k], ny[k], nz[k], m01, m11, m21)));
+        outNz[k] = dot3(o, nx[k], ny[k], nz[k], m02, m12, m22);
     }
 }
 
@@ -109,8 +118,8 @@ static void project_components(uint32_t n, const float (*M)[4], float fov, const
 // the others: the same inputs give the same results, and the records of a group are equal from
 // their creation on (model_create zeroes them), so a copy is exactly what projecting would have
 // left there, including the fields a vertex behind the camera keeps.
-template <bool WithNormal>
-static void project(Model* m, const mat* matrix)
+template <bool WithNormal, class O>
+static void project(Model* m, const mat* matrix, const O& o)
 {
     const float(*M)[4] = matrix->m;
     const float fov = r3d_fov;
@@ -118,14 +127,14 @@ static void project(Model* m, const mat* matrix)
     ProjVertex* proj = m->proj;
     if (m->numShared == 0) {
         for (uint32_t i = 0; i < m->numVerts; i++)
-            project_vertex<WithNormal>(verts[i], proj[i], M, fov);
+            project_vertex<WithNormal>(verts[i], proj[i], M, fov, o);
         return;
     }
     const uint32_t ns = m->numShared;
     const float* in = m->shareComponents;  // x, y, z of the positions and the normals, then the results
     float* out = m->shareComponents + 6 * ns;
     project_components(ns, M, fov, in, in + ns, in + 2 * ns, in + 3 * ns, in + 4 * ns, in + 5 * ns, out, out + ns,
-                       out + 2 * ns, out + 3 * ns, out + 4 * ns, out + 5 * ns);
+                       out + 2 * ns, out + 3 * ns, out + 4 * ns, out + 5 * ns, o);
     const uint16_t* list = m->shareList;
     for (uint32_t k = 0; k < ns; k++) {
         ProjVertex& to = proj[list[k]];
@@ -150,6 +159,15 @@ static void project(Model* m, const mat* matrix)
         to.envU = from.envU;
         to.envV = from.envV;
     }
+}
+
+template <bool WithNormal>
+static void project(Model* m, const mat* matrix)
+{
+    if (fround_plain())
+        project<WithNormal>(m, matrix, FroundPlainOps{});
+    else
+        project<WithNormal>(m, matrix, FroundOps{});
 }
 
 void r3d_transformAndProject(Model* m, const mat* matrix)
@@ -256,9 +274,9 @@ static inline LineEnd line_end(float x, float y, float invZ, uint32_t zadd)
     const float lim = 16777216.0f;
     LineEnd e = {0, 0, 0, std::fabs(x) <= lim && std::fabs(y) <= lim};
     if (e.drawable) {
-        e.x = (int32_t)lrintf(x);
-        e.y = (int32_t)lrintf(y);
-        e.z = (uint32_t)(uint64_t)lrintf(invZ * 65536.0f) + zadd;
+        e.x = (int32_t)fround_toInt(x);
+        e.y = (int32_t)fround_toInt(y);
+        e.z = (uint32_t)(uint64_t)fround_toInt(invZ * 65536.0f) + zadd;
     }
     return e;
 }
@@ -269,7 +287,7 @@ static inline LineEnd wire_end(const ProjVertex& p, float depthOffset, uint32_t 
 {
     if (std::signbit(p.invZ))
         return LineEnd{0, 0, 0, 0};
-    return line_end(p.x, p.y, p.invZ + depthOffset, zadd);
+    return line_end(p.x, p.y, fround_add(p.invZ, depthOffset), zadd);  // rounded up: in a pass
 }
 
 // A line's count of points and its 8.8 fixed-point steps (truncated toward zero); the depth

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "fround.h"
+
 extern uint32_t g_seed;
 
 // 0..32767
@@ -13,8 +15,9 @@ inline int random_next(void)
     return (int)((g_seed >> 16) & 0x7FFF);
 }
 
-// [0, 1], both ends reachable.
+// [0, 1], both ends reachable; rounded in the current mode (the show's first frame runs in
+// loading's truncation).
 inline float random_float(void)
 {
-    return (float)random_next() * 3.0518509e-05f;
+    return fround_mul((float)random_next(), 3.0518509e-05f);
 }

@@ -6,6 +6,7 @@
 #include "spike.h"
 
 #include "effect.h"
+#include "fround.h"
 #include "impack.h"
 #include "mem.h"
 #include "model.h"
@@ -67,7 +68,8 @@ static int init()
         vec3 p = spike_model.verts[i].pos;
         vertices[i] = {p.x, p.y, p.z, 0.0f};
         vec3_normalise(&p);
-        vertices2[i] = {p.x * SphereRadius, p.y * SphereRadius, p.z * SphereRadius, 0.0f};
+        // Loading runs in truncation: rounded so, in software where the platform has no modes.
+        vertices2[i] = {fround_mul(p.x, SphereRadius), fround_mul(p.y, SphereRadius), fround_mul(p.z, SphereRadius), 0.0f};
         spike_model.verts[i].pos.x = vertices2[i].x;
         spike_model.verts[i].pos.y = vertices2[i].y;
         spike_model.verts[i].pos.z = vertices2[i].z;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "fround.h"
 #include "glint_interface.h"
 
 static float s_lastTime = 0.0f;
@@ -35,8 +36,8 @@ float timer_getElapsedTime(void)
 float timer_update(void)
 {
     float t = glint_getTime();
-    float d = t - s_lastTime;
-    s_elapsed += d;
+    float d = fround_sub(t, s_lastTime);  // the first frame's runs in the truncating mode
+    s_elapsed = fround_add(s_elapsed, d);
     s_lastTime = t;
     return d;
 }

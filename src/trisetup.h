@@ -12,12 +12,15 @@
 // the end edge. The pixels depend on each of these roundings: the float expressions here must
 // keep their exact form and order (hoisting, sharing or skipping an unused one is fine). They
 // are front_facing(), raster() with its row loop, and Edges; the variants only scale by 65536
-// (exact) and convert with to_int() and to_fixed88().
+// (exact) and convert with to_int() and to_fixed88(). Each of those operations is written out
+// through F (fround's rounding-up operations): the plain operator where the hardware has the mode,
+// the same rounding done in software where it has none (WebAssembly).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "fround.h"
 #include "model.h"
 
 namespace trisetup {
@@ -28,10 +31,13 @@ constexpr long ScreenW = 320, ScreenH = 200;
 // triangle: float no longer resolves whole pixels there, and the integer edges would overflow.
 constexpr float MaxCoordinate = 16777216.0f;
 
+// The float operations and the conversion of a pass: rounding upward.
+constexpr FroundUpOps F;
+
 // The one conversion: float to integer in the current rounding mode (upward in a pass).
 inline long to_int(float value)
 {
-    return lrintf(value);
+    return (long)F.toInt(value);
 }
 
 // Low 16 bits of ceil(value * 65536): an 8.8 texture coordinate or step (wraps every turn).
@@ -68,29 +74,59 @@ constexpr int padded(int n)
     return (n + 3) & ~3;
 }
 
-// The left and right edges during the walk, with the attributes along the left one.
+// Lanes the per-row lines run over: the padded groups, except where each operation is a software
+// rounding, which is not spent on lanes nobody reads.
+constexpr int lanes(int n)
+{
+    return FROUND_SOFTWARE ? n : padded(n);
+}
+
+// The left and right edges during the walk, with the attributes along the left one. Those are
+// set up only once a row of the edge draws something (many small triangles draw no row at all):
+// at the edge's first row as always, then stepped to the row, so every value is the one an
+// eager walk would have.
 template <int N>
 struct Edges {
     float lx, ldx, rx, rdx;
     alignas(16) float lq[padded(N)];
     alignas(16) float ldq[padded(N)];
+    const Vert<N>* ls;  // the left edge runs from ls to le, first serving row lstart
+    const Vert<N>* le;
+    long lstart;
+    float ldy, lpre;
+    bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
 
     // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope.
     void setLeft(const Vert<N>& s, const Vert<N>& e, long startRow)
     {
-        const float dy = e.y - s.y;
-        const float pre = (float)startRow - s.y;
-        ldx = (e.x - s.x) / dy;
-        lx = s.x + pre * ldx;
+        ldy = F.sub(e.y, s.y);
+        lpre = F.sub((float)startRow, s.y);
+        ldx = F.div(F.sub(e.x, s.x), ldy);
+        lx = F.add(s.x, F.mul(lpre, ldx));
+        ls = &s;
+        le = &e;
+        lstart = startRow;
+        lqReady = false;
+    }
+    void setLeftAttributes(long row)
+    {
         for (int k = 0; k < N; k++) {
-            ldq[k] = (e.q[k] - s.q[k]) / dy;
-            lq[k] = s.q[k] + pre * ldq[k];
+            ldq[k] = F.div(F.sub(le->q[k], ls->q[k]), ldy);
+            lq[k] = F.add(ls->q[k], F.mul(lpre, ldq[k]));
         }
+        for (long r = lstart; r < row; r++)
+            stepAttributes();
+        lqReady = true;
+    }
+    void stepAttributes()
+    {
+        for (int k = 0; k < lanes(N); k++)
+            lq[k] = F.add(lq[k], ldq[k]);
     }
     void setRight(const Vert<N>& s, const Vert<N>& e, long startRow)
     {
-        rdx = (e.x - s.x) / (e.y - s.y);
-        rx = s.x + ((float)startRow - s.y) * rdx;
+        rdx = F.div(F.sub(e.x, s.x), F.sub(e.y, s.y));
+        rx = F.add(s.x, F.mul(F.sub((float)startRow, s.y), rdx));
     }
 };
 
@@ -99,12 +135,29 @@ struct Edges {
 // cost: the variants make it before anything else.
 inline bool front_facing(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c)
 {
-    const float area = (b->y - a->y) * (c->x - a->x) - (b->x - a->x) * (c->y - a->y);
+    if (FROUND_SOFTWARE) {
+        // Where each rounding is software, most triangles are decided without it: the rounded
+        // area below is within 2^-20 of the sum of its products' magnitudes from the exact one
+        // (products of 2^-100 and more: float keeps their relative precision), so an area clear
+        // of that margin (computed in double, far more closely) has its sign. NaN and infinite
+        // corners fall through.
+        const double p = ((double)b->y - a->y) * ((double)c->x - a->x);
+        const double q = ((double)b->x - a->x) * ((double)c->y - a->y);
+        const double size = std::fabs(p) + std::fabs(q);
+        if (size >= 0x1p-100) {
+            const double margin = size * 0x1p-20;
+            if (p - q > margin)
+                return false;
+            if (p - q < -margin)
+                return true;
+        }
+    }
+    const float area = F.sub(F.mul(F.sub(b->y, a->y), F.sub(c->x, a->x)), F.mul(F.sub(b->x, a->x), F.sub(c->y, a->y)));
     return std::signbit(area);
 }
 
 // A front-facing triangle. load(const ProjVertex&, float q[N]) fetches the variant's attributes
-// (invZ first); grad(const float dqdx[N]) is called once per drawn triangle; row(offset, x1, x2,
+// (invZ first); grad(const float dqdx[N]) is called once per triangle that draws a row, before it; row(offset, x1, x2,
 // q[N]) once per row whose span covers a column on screen, with the attribute values at x1.
 template <int N, class Load, class Grad, class Row>
 inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c, Load load, Grad grad, Row row)
@@ -134,15 +187,14 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
     // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
     // most a pixel or so per row, where the exact gradient would make no visible difference.
-    const float t = (p1.y - p0.y) / (p2.y - p0.y);
-    const float W = (p1.x - p0.x) - t * (p2.x - p0.x);
+    const float t = F.div(F.sub(p1.y, p0.y), F.sub(p2.y, p0.y));
+    const float W = F.sub(F.sub(p1.x, p0.x), F.mul(t, F.sub(p2.x, p0.x)));
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
+    // The gradients, once the first row draws something.
     alignas(16) float dqdx[padded(N)] = {};
-    for (int k = 0; k < N; k++)
-        dqdx[k] = ((p1.q[k] - p0.q[k]) - t * (p2.q[k] - p0.q[k])) / gradW;
-    grad(dqdx);
+    bool gradReady = false;
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
     // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
@@ -182,16 +234,27 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             setShort(p1, p2, r);
         const int32_t x1 = to_column(g.lx), x2 = to_column(g.rx);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
-            const float sub = (float)x1 - g.lx;  // 0 <= sub < 1: from the edge to the column
+            if (!gradReady) {
+                for (int k = 0; k < N; k++)
+                    dqdx[k] = F.div(F.sub(F.sub(p1.q[k], p0.q[k]), F.mul(t, F.sub(p2.q[k], p0.q[k]))), gradW);
+                grad(dqdx);
+                gradReady = true;
+            }
+            if (!g.lqReady)
+                g.setLeftAttributes(r);
+            // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
+            // before, the column and the edge are within a factor of two and the difference is
+            // exact (Sterbenz): no rounding to do.
+            const float sub = g.lx >= 0.5f || g.lx <= -2.0f ? (float)x1 - g.lx : F.sub((float)x1, g.lx);
             alignas(16) float q[padded(N)];
-            for (int k = 0; k < padded(N); k++)
-                q[k] = g.lq[k] + sub * dqdx[k];
+            for (int k = 0; k < lanes(N); k++)
+                q[k] = F.add(g.lq[k], F.mul(sub, dqdx[k]));
             row(offset, x1, x2, q);
         }
-        g.lx += g.ldx;  // advanced as floats, so rows accumulate no fixed-point error
-        g.rx += g.rdx;
-        for (int k = 0; k < padded(N); k++)
-            g.lq[k] += g.ldq[k];
+        g.lx = F.add(g.lx, g.ldx);  // advanced as floats, so rows accumulate no fixed-point error
+        g.rx = F.add(g.rx, g.rdx);
+        if (g.lqReady)
+            g.stepAttributes();
     }
 }
 

@@ -53,26 +53,34 @@ static struct {
 static int s_cutBlocks;
 static int s_redrawnBlocks;
 
+// x * a + y * b in the current mode.
+static inline float dot2(float x, float y, float a, float b)
+{
+    return fround_add(fround_mul(x, a), fround_mul(y, b));
+}
+
+// The ray casting rounds in the current mode (the scene's first frame of a run that starts here
+// runs in loading's truncation); the products by powers of two are exact.
 float tunnel_hit(vec3 p, vec3 d)
 {
-    const float a = d.x * d.x + d.y * d.y;
+    const float a = dot2(d.x, d.y, d.x, d.y);
     if (!(a >= MinSideways))
         return -1.0f;
-    const float b = 2.0f * (p.x * d.x + p.y * d.y);
-    const float c = p.x * p.x + p.y * p.y - 1.0f;
-    const float disc = b * b - 4.0f * a * c;
+    const float b = 2.0f * dot2(p.x, p.y, d.x, d.y);
+    const float c = fround_sub(dot2(p.x, p.y, p.x, p.y), 1.0f);
+    const float disc = fround_sub(fround_mul(b, b), fround_mul(4.0f * a, c));
     if (!(disc > 0.0f))  // only outside the tube can a ray miss
         return -1.0f;
-    return (1.0f / math_rsqrt(disc) - b) / (2.0f * a);
+    return fround_div(fround_sub(fround_div(1.0f, math_rsqrt(disc)), b), 2.0f * a);
 }
 
 int tunnel_light(float t, float radius)
 {
     if (!(radius > 0.0f))
         return 0;
-    const float k = 1.0f / (radius * radius);
+    const float k = fround_div(1.0f, fround_mul(radius, radius));
     const float d = t < radius ? t : radius;
-    return (int)(lrintf(255.0f * (1.0f - d * d * k)) & 0xFF);
+    return (int)(fround_toInt(fround_mul(255.0f, fround_sub(1.0f, fround_mul(fround_mul(d, d), k)))) & 0xFF);
 }
 
 // The representative of v modulo 256 nearest to ref.
@@ -161,12 +169,13 @@ static void update(float dt)
 
     anim_tick(tunnel_camera_look_anim, dt * 0.2f);
     anim_getCurrentPosition(tunnel_camera_look_anim, &tunnel_look_target);
-    tunnel_eye = {0.0f, 0.0f, tunnel_look_target.z - EyeDistance, 0.0f};
+    tunnel_eye = {0.0f, 0.0f, fround_sub(tunnel_look_target.z, EyeDistance), 0.0f};
     mat_lookAt(&view_matrix, tunnel_eye, tunnel_look_target);
 
     const mat& m = view_matrix;
     interp_setStartAddressOffset(
-        (uint16_t)((lrintf(m.m[2][1] * 200.0f) * 256 + lrintf(m.m[3][2] * 30.0f)) & 0xFFFF));
+        (uint16_t)((fround_toInt(fround_mul(m.m[2][1], 200.0f)) * 256 + fround_toInt(fround_mul(m.m[3][2], 30.0f))) &
+                   0xFFFF));
 
     gridscene_turnRays(&view_matrix, s_rays, 0.04f, &s_rotatedRays);
 }
@@ -186,9 +195,10 @@ static void render()
             s_hit[n] = t >= 0.0f;
             if (s_hit[n]) {
                 const vec3 h = gridscene_add(p, gridscene_scale(d, t));
-                const float angle = atan2f(h.y, h.x);
-                s_rawV[n] = (int32_t)lrintf(angle * 2.0f * (1.0f / 6.28318531f) * 512.0f);
-                node[n].u = (uint16_t)lrintf(h.z * 128.0f);
+                // Through double: float atan2f differs between C libraries in the last bit.
+                const float angle = fround_narrowDouble(std::atan2((double)h.y, (double)h.x));
+                s_rawV[n] = (int32_t)fround_toInt(fround_mul(angle * 2.0f, fround_div(1.0f, 6.28318531f)) * 512.0f);
+                node[n].u = (uint16_t)fround_toInt(h.z * 128.0f);
                 node[n].l = (uint16_t)tunnel_light(t, radius);
             } else {
                 node[n].l = 0;

@@ -1,5 +1,7 @@
 #include "util.h"
 
+#include "fround.h"
+
 #include <cfenv>
 #include <cstdarg>
 #include <cstdio>
@@ -12,16 +14,39 @@ static int s_fullPrecision = FE_TONEAREST;
 static int s_chopSinglePrecision = FE_TOWARDZERO;
 static int s_ceilSinglePrecision = FE_UPWARD;
 
+// Where the platform has no rounding modes (fesetround does nothing), fround rounds in software
+// in the mode selected here.
+FroundMode g_fround_mode = FroundMode_Nearest;
+
 void util_fpuInit(void) {
     s_fullPrecision = FE_TONEAREST;
     s_chopSinglePrecision = FE_TOWARDZERO;
     s_ceilSinglePrecision = FE_UPWARD;
-    std::fesetround(s_fullPrecision);
+    util_fpuSetFullMode();
 }
 
-void util_fpuSetCeilMode(void) { std::fesetround(s_ceilSinglePrecision); }
-void util_fpuSetFloorMode(void) { std::fesetround(s_chopSinglePrecision); }
-void util_fpuSetFullMode(void) { std::fesetround(s_fullPrecision); }
+// Where rounding is done in software the unit stays in round-to-nearest, which the software
+// rounding itself relies on.
+static void util_select(int mode)
+{
+    if (!FROUND_SOFTWARE)
+        std::fesetround(mode);
+}
+
+void util_fpuSetCeilMode(void) {
+    util_select(s_ceilSinglePrecision);
+    g_fround_mode = FroundMode_Up;
+}
+
+void util_fpuSetFloorMode(void) {
+    util_select(s_chopSinglePrecision);
+    g_fround_mode = FroundMode_TowardZero;
+}
+
+void util_fpuSetFullMode(void) {
+    util_select(s_fullPrecision);
+    g_fround_mode = FroundMode_Nearest;
+}
 
 void util_blit(void* dst, const void* src, int count) {
     if (count <= 0) return;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-
+#include "fround.h"
 #include "glint_interface.h"
 #include "image.h"
 #include "log.h"
@@ -271,7 +271,7 @@ int video_findPaletteNearestIndex(const uint8_t* palette, uint8_t r, uint8_t g, 
         float d2 = dg * dg + dr * dr + db * db;
         // For d2 = 0 this is tiny but positive, so an exact match still wins; ties keep the
         // lower index.
-        float distance = 1.0f / math_rsqrt(d2);
+        float distance = fround_div(1.0f, math_rsqrt(d2));  // scenes look colours up while loading
         if (i == 0 || distance < bestDistance) {
             best = i;
             bestDistance = distance;
@@ -318,7 +318,7 @@ int video_findPaletteDarkest(const uint8_t* palette)
 // Rounded in the current mode; the low 8 bits are the stored component.
 static inline uint8_t toComponent(float v)
 {
-    return (uint8_t)(lrintf(v) & 0xFF);
+    return (uint8_t)(fround_toInt(v) & 0xFF);
 }
 
 // Clamps [first, first + count) to the palette; false when nothing is left.

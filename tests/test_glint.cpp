@@ -203,6 +203,31 @@ TEST(GlintWindow, ScancodesBecomeVirtualKeys)
     EXPECT_FALSE(t.w.IsKeyDown(GlintKey_RightShift));
 }
 
+// The browser's half names keys by KeyboardEvent.code: every key the SDL half knows comes out as
+// the same virtual-key code, and names it does not know (or nearly knows) as none.
+TEST(GlintWindow, BrowserKeyNamesBecomeTheSameVirtualKeys)
+{
+    struct {
+        const char* name;
+        SDL_Scancode sc;
+    } cases[] = {
+        {"Escape", SDL_SCANCODE_ESCAPE},     {"Space", SDL_SCANCODE_SPACE},       {"Backspace", SDL_SCANCODE_BACKSPACE},
+        {"Tab", SDL_SCANCODE_TAB},           {"Enter", SDL_SCANCODE_RETURN},      {"End", SDL_SCANCODE_END},
+        {"Home", SDL_SCANCODE_HOME},         {"ArrowLeft", SDL_SCANCODE_LEFT},    {"ArrowUp", SDL_SCANCODE_UP},
+        {"ArrowRight", SDL_SCANCODE_RIGHT},  {"ArrowDown", SDL_SCANCODE_DOWN},    {"Delete", SDL_SCANCODE_DELETE},
+        {"Digit0", SDL_SCANCODE_0},          {"Digit1", SDL_SCANCODE_1},          {"Digit9", SDL_SCANCODE_9},
+        {"KeyA", SDL_SCANCODE_A},            {"KeyZ", SDL_SCANCODE_Z},            {"F1", SDL_SCANCODE_F1},
+        {"F9", SDL_SCANCODE_F9},             {"F10", SDL_SCANCODE_F10},           {"F12", SDL_SCANCODE_F12},
+        {"ShiftLeft", SDL_SCANCODE_LSHIFT},  {"ShiftRight", SDL_SCANCODE_RSHIFT}, {"ControlLeft", SDL_SCANCODE_LCTRL},
+        {"ControlRight", SDL_SCANCODE_RCTRL}, {"AltLeft", SDL_SCANCODE_LALT},     {"AltRight", SDL_SCANCODE_RALT},
+        {"Equal", SDL_SCANCODE_EQUALS},      {"Minus", SDL_SCANCODE_MINUS},       {"NumpadAdd", SDL_SCANCODE_KP_PLUS},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(Glint::TranslateKeyCodeName(c.name), Glint::TranslateScancode(c.sc)) << c.name;
+    for (const char* name : {"", "Key", "KeyAB", "Keya", "Digit", "Digit10", "F0", "F13", "F1x", "F", "Escape2", "escape"})
+        EXPECT_EQ(Glint::TranslateKeyCodeName(name), 0) << '"' << name << '"';
+}
+
 TEST(GlintWindow, AtMostSixteenPrintableCharactersPerFrame)
 {
     TestWindow t;

@@ -91,9 +91,9 @@ const Golden s_opening[] = {
 };
 
 const Golden s_closing[] = {
-    {"25-20", "QxLogo: the logo cloud",                0xe297e40c30a41934ull},
-    {"26-40", "QxLogo: the cloud before the stop",     0x34ee607e1d9bcb29ull},
-    {"26-62", "QxLogo: fading out",                    0x8906d3882815af4full},
+    {"25-20", "QxLogo: the logo cloud",                0xb404872f65c49c89ull},
+    {"26-40", "QxLogo: the cloud before the stop",     0x4e173b1e8368905dull},
+    {"26-62", "QxLogo: fading out",                    0x97f387ebe643a3ecull},
 };
 // clang-format on
 
@@ -128,24 +128,42 @@ std::vector<uint8_t> readRgb(const std::string& path, int* w, int* h, std::strin
     return pixels;
 }
 
-// Runs the program once for the table's positions with `args` and compares each frame's hash.
-template <size_t N>
-void checkShots(const Golden (&table)[N], const std::string& args, const char* folder)
+// Runs the program headless with `args` and the shots `list` (order:row,...) into `dir`: the native
+// build, or with `web` the web build in headless Chromium (./test --web sets TIDEWATER_WEB_SITE to
+// the built site; the web tests skip without it).
+void runShots(const std::string& args, const std::string& list, const std::filesystem::path& dir, bool web)
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / folder;
     fs::remove_all(dir);
-    fs::create_directories(dir);
+    const std::string runArgs = "--headless " + args + " --shots " + list;
+    std::string cmd;
+    if (web) {
+        cmd = std::string("node \"") + TIDEWATER_SOURCE_DIR + "/web/test/driver.mjs\" run \"" +
+              std::getenv("TIDEWATER_WEB_SITE") + "\" \"" + dir.string() + "\" " + runArgs + " --out /shots";
+    } else {
+        fs::create_directories(dir);
+        cmd = std::string("\"") + TIDEWATER_EXE + "\" " + runArgs + " --out \"" + dir.string() + "\"";
+    }
+    const std::string log = dir.string() + ".log";
+    cmd += " > \"" + log + "\" 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd << " (see " << log << ")";
+}
 
+// Runs the program once for the table's positions with `args` and compares each frame's hash.
+template <size_t N>
+void checkShots(const Golden (&table)[N], const std::string& args, const char* folder, bool web = false)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / (std::string(folder) + (web ? "-web" : ""));
     std::string list;
     for (const Golden& g : table) {
         if (!list.empty())
             list += ',';
         list += std::string(g.shot, 2) + ":" + std::string(g.shot + 3, 2);
     }
-    const std::string cmd = std::string("\"") + TIDEWATER_EXE + "\" --headless " + args + " --shots " + list +
-                            " --out \"" + dir.string() + "\" > \"" + (dir / "log.txt").string() + "\" 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    runShots(args, list, dir, web);
+    if (testing::Test::HasFatalFailure())
+        return;
 
     const bool print = std::getenv("TIDEWATER_GOLDEN_PRINT") != nullptr;
     for (const Golden& g : table) {
@@ -160,8 +178,8 @@ void checkShots(const Golden (&table)[N], const std::string& args, const char* f
             std::printf("    {\"%s\", %-40s 0x%016llxull},\n", g.shot, ("\"" + std::string(g.what) + "\",").c_str(),
                         (unsigned long long)hash);
         else
-            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed: look at " << (dir / g.shot).string()
-                                    << ".png";
+            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed in the " << (web ? "web" : "native")
+                                    << " build: look at " << (dir / g.shot).string() << ".png";
     }
 }
 
@@ -180,4 +198,27 @@ TEST(Golden, OpeningFramesMatchTheirHashes)
 TEST(Golden, ClosingFramesMatchTheirHashes)
 {
     checkShots(s_closing, "--start 25", "golden-closing");
+}
+
+#define REQUIRE_WEB_SITE()                                               \
+    if (!std::getenv("TIDEWATER_WEB_SITE"))                              \
+    GTEST_SKIP() << "the web build is checked by ./test --web"
+
+// The same runs in the web build: every frame the same as the native build's.
+TEST(Golden, WebBuildFramesMatchTheSameHashes)
+{
+    REQUIRE_WEB_SITE();
+    checkShots(s_golden, "--start 5", "golden-shots", true);
+}
+
+TEST(Golden, WebBuildOpeningFramesMatchTheSameHashes)
+{
+    REQUIRE_WEB_SITE();
+    checkShots(s_opening, "--end 5", "golden-opening", true);
+}
+
+TEST(Golden, WebBuildClosingFramesMatchTheSameHashes)
+{
+    REQUIRE_WEB_SITE();
+    checkShots(s_closing, "--start 25", "golden-closing", true);
 }

@@ -1,0 +1,240 @@
+// fround: float arithmetic and conversions rounded in the current rounding mode, for the code that
+// runs under a mode other than round-to-nearest (the renderer's passes, the math tables'
+// initialisation, the rest of loading) on a platform without rounding modes.
+//
+// Natively the floating-point environment has the modes: util_fpuSet*Mode switches them with
+// fesetround, and every fround_ operation below is the plain operator or lrintf, which the
+// hardware rounds in the mode in force. WebAssembly has a single mode, round to nearest (ties to
+// even), and fesetround does nothing there; util keeps the selected mode in g_fround_mode instead,
+// and these operations compute the directed result exactly in software:
+//
+//   A float sum, difference or product is computed in double, where it is exact or, for a sum
+//   of far apart magnitudes, where the sign of the error is that of the smaller operand; a float
+//   quotient is computed in double, where it is either exact or not within half a double unit
+//   of any float or float midpoint (a quotient of two 24-bit numbers cannot be that close to a
+//   25-bit number without equalling it). The double d
+//   is then rounded to the nearest float f, and f is moved one float up or down when it lies on
+//   the wrong side of the exact result: below it for rounding up, beyond it for truncation.
+//
+// Overflow, infinities, NaN, signed zeros and subnormals come out as the hardware gives them;
+// tests/test_fround.cpp checks every operation against the hardware modes. The software path is
+// compiled everywhere (so it can be tested natively) and used only where FROUND_SOFTWARE is 1.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__wasm__) || defined(TIDEWATER_SOFT_ROUNDING)
+#define FROUND_SOFTWARE 1
+#else
+#define FROUND_SOFTWARE 0
+#endif
+
+// Each operation is a handful of instructions on the hot path: always inlined.
+#define FROUND_INLINE inline __attribute__((always_inline))
+
+enum FroundMode : uint8_t { FroundMode_Nearest, FroundMode_Up, FroundMode_TowardZero };
+
+// The mode util_fpuSet*Mode selected last (kept on every platform; only the software path reads it).
+extern FroundMode g_fround_mode;
+
+// ---- the software path ---------------------------------------------------------------------------
+
+// One float up (down) from a float that lies below (above) an exact finite result: never NaN or
+// +infinity (-infinity), so only zeros need care.
+FROUND_INLINE float fround_stepUp(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    u = (u & 0x7FFFFFFFu) == 0 ? 1u : u + (uint32_t)((int32_t)u >> 31 | 1);
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+FROUND_INLINE float fround_stepDown(float f)
+{
+    return -fround_stepUp(-f);
+}
+
+// The float of the exact value d + e in the mode, where d is a double, e its exact error (0 when
+// d is exact; only its sign is used) and |e| is at most half a double unit of d.
+FROUND_INLINE float fround_narrow(double d, double e, FroundMode mode)
+{
+    float f = (float)d;  // to nearest
+    if (mode == FroundMode_Nearest)
+        return f;
+    const double fd = f;
+    // (An infinite d is exact: its error does not count.)
+    if (mode == FroundMode_Up || d < 0.0 || (d == 0.0 && e < 0.0)) {
+        if (fd < d || (fd == d && e > 0.0 && !std::isinf(fd)))
+            f = fround_stepUp(f);
+    } else if (fd > d || (fd == d && e < 0.0 && !std::isinf(fd))) {
+        f = fround_stepDown(f);
+    }
+    return f;
+}
+
+// Rounding up, the renderer's mode, on its own: the fewest steps for the hottest code, and no
+// branches (whether a result moves is data, not a pattern a branch predictor could learn).
+
+// f, or the next float up when `up`: f then lies below an exact result, so it is neither NaN nor
+// +infinity, and a zero there is +0 (a positive result never rounds to -0), which moves to the
+// smallest subnormal like any positive float.
+FROUND_INLINE float fround_upIf(float f, bool up)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    u += (uint32_t)up * (uint32_t)((int32_t)u >> 31 | 1);
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+// A float below the exact result d moves up one.
+FROUND_INLINE float fround_upNarrow(double d)
+{
+    const float f = (float)d;
+    return fround_upIf(f, (double)f < d);
+}
+
+FROUND_INLINE float fround_upAdd(float a, float b)
+{
+    const double x = a, y = b;
+    const double d = x + y;
+    const float f = (float)d;
+    const double fd = f;
+    // Floats whose exponents differ by up to 29 add exactly in double. Beyond that the smaller one
+    // is below half a float unit of the larger: d is then either not a float (and lies on the side
+    // of the exact sum that matters), or the larger operand itself, when the smaller one (the
+    // error) is below half a double unit; then a positive error moves it up (unless infinite: an
+    // infinite sum is exact).
+    const bool absorbed = ((d == x) & (y > 0.0)) | ((d == y) & (x > 0.0));
+    return fround_upIf(f, (fd < d) | ((fd == d) & absorbed & (std::fabs(fd) != (double)INFINITY)));
+}
+
+FROUND_INLINE float fround_softAdd(float a, float b, FroundMode mode)
+{
+    if (mode == FroundMode_Up)
+        return fround_upAdd(a, b);
+    const double x = a, y = b;
+    const double d = x + y;
+    const double e = d == x ? y : d == y ? x : 0.0;  // the error's sign (see fround_upAdd)
+    return fround_narrow(d, e, mode);
+}
+
+FROUND_INLINE float fround_softSub(float a, float b, FroundMode mode)
+{
+    return fround_softAdd(a, -b, mode);
+}
+
+FROUND_INLINE float fround_softMul(float a, float b, FroundMode mode)
+{
+    const double d = (double)a * (double)b;  // 48 bits: exact in double
+    return mode == FroundMode_Up ? fround_upNarrow(d) : fround_narrow(d, 0.0, mode);
+}
+
+FROUND_INLINE float fround_softDiv(float a, float b, FroundMode mode)
+{
+    const double d = (double)a / (double)b;  // a float or not within half a double unit of one
+    return mode == FroundMode_Up ? fround_upNarrow(d) : fround_narrow(d, 0.0, mode);
+}
+
+// A long double narrowed to float in the mode (the math tables' stored values).
+inline float fround_softNarrowLong(long double x, FroundMode mode)
+{
+    float f = (float)x;
+    if (mode == FroundMode_Nearest || f != f)
+        return f;
+    if (mode == FroundMode_Up || x < 0.0L) {
+        if ((long double)f < x)
+            f = fround_stepUp(f);
+    } else if ((long double)f > x) {
+        f = fround_stepDown(f);
+    }
+    return f;
+}
+
+// A double narrowed to float in the mode: the result of a double function (sin, atan2...), taken as
+// exact. Double functions agree between C libraries where float ones do not (see mat.cpp).
+FROUND_INLINE float fround_softNarrowDouble(double d, FroundMode mode)
+{
+    return fround_narrow(d, 0.0, mode);
+}
+
+// Conversion to an integer in the mode, as lrintf does on x86-64 (64-bit result).
+FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
+{
+    const float r = mode == FroundMode_Up ? std::ceil(x) : mode == FroundMode_TowardZero ? std::trunc(x) : std::rint(x);
+    return (int64_t)r;
+}
+
+// ---- the operations the engine calls: in the current mode ------------------------------------------
+
+
+#if FROUND_SOFTWARE
+FROUND_INLINE float fround_add(float a, float b) { return fround_softAdd(a, b, g_fround_mode); }
+FROUND_INLINE float fround_sub(float a, float b) { return fround_softSub(a, b, g_fround_mode); }
+FROUND_INLINE float fround_mul(float a, float b) { return fround_softMul(a, b, g_fround_mode); }
+FROUND_INLINE float fround_div(float a, float b) { return fround_softDiv(a, b, g_fround_mode); }
+FROUND_INLINE float fround_narrowLong(long double x) { return fround_softNarrowLong(x, g_fround_mode); }
+FROUND_INLINE float fround_narrowDouble(double x) { return fround_softNarrowDouble(x, g_fround_mode); }
+FROUND_INLINE int64_t fround_toInt(float x) { return fround_softToInt(x, g_fround_mode); }
+#else
+FROUND_INLINE float fround_add(float a, float b) { return a + b; }
+FROUND_INLINE float fround_sub(float a, float b) { return a - b; }
+FROUND_INLINE float fround_mul(float a, float b) { return a * b; }
+FROUND_INLINE float fround_div(float a, float b) { return a / b; }
+FROUND_INLINE float fround_narrowLong(long double x) { return (float)x; }
+FROUND_INLINE float fround_narrowDouble(double x) { return (float)x; }
+FROUND_INLINE int64_t fround_toInt(float x) { return lrintf(x); }
+#endif
+
+// x * a + y * b + z * c in the current mode, operation by operation in that order.
+FROUND_INLINE float fround_dot3(float x, float y, float z, float a, float b, float c)
+{
+    return fround_add(fround_add(fround_mul(x, a), fround_mul(y, b)), fround_mul(z, c));
+}
+
+// The current mode's operations as objects, for hot code written once for both cases: FroundOps
+// rounds in the current mode, FroundPlainOps is the plain operators and lrintf. They differ only
+// where rounding is done in software and the mode is not round-to-nearest, which fround_plain()
+// tells: hot code that may run under loading's truncation (a scene's first frame) instantiates
+// itself on both and takes the plain one when it can, so the mode's test stays out of its loops.
+FROUND_INLINE bool fround_plain()
+{
+    return !FROUND_SOFTWARE || g_fround_mode == FroundMode_Nearest;
+}
+
+struct FroundOps {
+    FROUND_INLINE float add(float a, float b) const { return fround_add(a, b); }
+    FROUND_INLINE float sub(float a, float b) const { return fround_sub(a, b); }
+    FROUND_INLINE float mul(float a, float b) const { return fround_mul(a, b); }
+    FROUND_INLINE float div(float a, float b) const { return fround_div(a, b); }
+    FROUND_INLINE int64_t toInt(float x) const { return fround_toInt(x); }
+};
+
+struct FroundPlainOps {
+    FROUND_INLINE float add(float a, float b) const { return a + b; }
+    FROUND_INLINE float sub(float a, float b) const { return a - b; }
+    FROUND_INLINE float mul(float a, float b) const { return a * b; }
+    FROUND_INLINE float div(float a, float b) const { return a / b; }
+    FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
+};
+
+// For the rasterisers, which run only inside renderer passes: rounding up, known at compile time.
+// Natively the plain operators (the pass has selected the mode).
+struct FroundUpOps {
+#if FROUND_SOFTWARE
+    FROUND_INLINE float add(float a, float b) const { return fround_upAdd(a, b); }
+    FROUND_INLINE float sub(float a, float b) const { return fround_upAdd(a, -b); }
+    FROUND_INLINE float mul(float a, float b) const { return fround_upNarrow((double)a * (double)b); }
+    FROUND_INLINE float div(float a, float b) const { return fround_upNarrow((double)a / (double)b); }
+    FROUND_INLINE int64_t toInt(float x) const { return (int64_t)std::ceil(x); }
+#else
+    FROUND_INLINE float add(float a, float b) const { return a + b; }
+    FROUND_INLINE float sub(float a, float b) const { return a - b; }
+    FROUND_INLINE float mul(float a, float b) const { return a * b; }
+    FROUND_INLINE float div(float a, float b) const { return a / b; }
+    FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
+#endif
+};

@@ -1,0 +1,156 @@
+// The web build against the native one, in headless Chromium (web/test/driver.mjs): the music
+// sample for sample, the polled position against the audio clock in a live run, and the frame
+// rate of every scene. Run by ./test --web, which builds the site and sets TIDEWATER_WEB_SITE;
+// skipped otherwise. (The golden frames are checked in tests/test_golden.cpp.)
+// cmake-needs: datafile
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "file.h"
+#include "modplay.h"
+
+namespace {
+
+const char* site()
+{
+    return std::getenv("TIDEWATER_WEB_SITE");
+}
+
+// Output of one driver job; rc receives its exit status.
+std::string driver(const std::string& args, int* rc)
+{
+    const std::string cmd = std::string("node \"") + TIDEWATER_SOURCE_DIR + "/web/test/driver.mjs\" " + args + " 2>&1";
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) {
+        *rc = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    *rc = pclose(p);
+    return out;
+}
+
+// The line of `out` starting with `prefix`, or "".
+std::string lineStarting(const std::string& out, const std::string& prefix)
+{
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0)
+            return line;
+    return "";
+}
+
+uint64_t s_hash;
+
+void hashSink(const int16_t* samples, int frames, void*)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(samples);
+    for (int i = 0; i < frames * ModplayChannels * 2; i++) {
+        s_hash ^= p[i];
+        s_hash *= 0x100000001b3ull;
+    }
+}
+
+}  // namespace
+
+#define REQUIRE_WEB_SITE()                                               \
+    if (!site())                                                         \
+    GTEST_SKIP() << "the web build is checked by ./test --web"
+
+TEST(Web, MusicRendersSampleForSampleAsNatively)
+{
+    REQUIRE_WEB_SITE();
+    // The native render, exactly as the browser's (webcheck_music): a 60 fps offline run to the end.
+    ASSERT_TRUE(file_mountData(TIDEWATER_DATAFILE));
+    modplay_setMode(ModplayMode_Offline);
+    ASSERT_EQ(1, modplay_init("srcdata/s32.mod"));
+    s_hash = 0xcbf29ce484222325ull;
+    modplay_setSink(hashSink, nullptr);
+    modplay_play();
+    while (!modplay_isFinished())
+        modplay_advance(1.0f / 60.0f);
+    char native[64];
+    std::snprintf(native, sizeof native, "music %lld %016llx", (long long)modplay_getRenderedFrames(),
+                  (unsigned long long)s_hash);
+    modplay_deinit();
+    file_unmountData();
+
+    int rc = 0;
+    const std::string out = driver(std::string("music \"") + site() + "\"", &rc);
+    ASSERT_EQ(rc, 0) << out;
+    EXPECT_EQ(lineStarting(out, "music "), native) << out;
+}
+
+TEST(Web, LivePositionStaysWithinOneRowOfTheAudioClock)
+{
+    REQUIRE_WEB_SITE();
+    int rc = 0;
+    const std::string out = driver(std::string("live \"") + site() + "\" 30", &rc);
+    ASSERT_EQ(rc, 0) << out;
+    const std::string line = lineStarting(out, "live ");
+    ASSERT_FALSE(line.empty()) << out;
+    int frames = 0, counted = 0, worst = 99, unknown = 0, late = 0, order = 0, row = 0, exitCode = 0, banner = 0,
+        errors = 0;
+    ASSERT_EQ(10, std::sscanf(line.c_str(),
+                              "live frames %d counted %d worst %d unknown %d late %d last %d:%d exit %d banner %d errors %d",
+                              &frames, &counted, &worst, &unknown, &late, &order, &row, &exitCode, &banner, &errors))
+        << line;
+    std::printf("%s\n", line.c_str());
+    EXPECT_GE(frames, 30 * 20) << "too few animation frames to follow the position";
+    EXPECT_GE(counted, frames - 120) << "positions were not compared for most of the run";
+    EXPECT_LE(worst, 1) << "the polled position strayed from the row being heard";
+    EXPECT_EQ(unknown, 0) << "positions polled that the music never plays";
+    EXPECT_EQ(late, 0) << "the audio ran dry";
+    EXPECT_GE(order, 2) << "the music did not advance for 30 s";
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_GT(banner, 5) << "Escape did not end the show with the credits";
+    EXPECT_EQ(errors, 0) << out;
+}
+
+// The browser's frame rate per scene: the web build's --benchmark table, printed beside the native
+// one (a speed target is a benchmark's business, not a pass or fail here: the goal is 300 frames
+// per second for every scene, and the lines below the goal are marked). What must hold is that
+// the benchmark runs the whole show in the browser and times every scene.
+TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
+{
+    REQUIRE_WEB_SITE();
+    int rc = 0;
+    const std::string dir = std::string(TIDEWATER_BINARY_DIR) + "/web-benchmark";
+    const std::string out = driver(std::string("run \"") + site() + "\" \"" + dir + "\" --benchmark", &rc);
+    ASSERT_EQ(rc, 0) << out;
+    const std::string native = std::string("\"") + TIDEWATER_EXE + "\" --benchmark 2>&1";
+    std::string nativeOut;
+    if (FILE* p = popen(native.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            nativeOut.append(buf, n);
+        pclose(p);
+    }
+    std::istringstream in(out);
+    std::string line;
+    int scenes = 0;
+    while (std::getline(in, line)) {
+        char name[64];
+        int frames = 0;
+        float median = 0, p99 = 0, fps = 0;
+        if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", name, &frames, &median, &p99,
+                        &fps) != 5)
+            continue;
+        scenes++;
+        EXPECT_GT(frames, 0) << line;
+        const std::string nativeLine = lineStarting(nativeOut, std::string(name) + " ");
+        std::printf("web     %s%s\nnative  %s\n", line.c_str(), fps < 300.0f ? "   (below 300 fps)" : "",
+                    nativeLine.c_str());
+    }
+    EXPECT_EQ(scenes, 11) << out;
+}

@@ -1,0 +1,28 @@
+# cmake -DSITE=DIR -DFILES="a|b|..." -P site.cmake: copies FILES into DIR (only those that
+# changed), writes FILE.gz beside each (gzip -9, no name or time stamp: the same bytes every
+# time) and manifest.json with every file's size, from which the page's loading bar knows how
+# much is coming when the server sends it compressed.
+string(REPLACE "|" ";" FILES "${FILES}")
+file(MAKE_DIRECTORY ${SITE})
+set(manifest "{")
+set(sep "")
+foreach(f ${FILES})
+  get_filename_component(name ${f} NAME)
+  if(NOT EXISTS ${f})
+    message(FATAL_ERROR "site: ${f} is missing")
+  endif()
+  if(NOT EXISTS ${SITE}/${name}.gz OR ${f} IS_NEWER_THAN ${SITE}/${name}.gz)
+    file(COPY_FILE ${f} ${SITE}/${name})
+    execute_process(COMMAND gzip -9 -n -k -f ${SITE}/${name} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "site: gzip failed on ${name}")
+    endif()
+  endif()
+  file(SIZE ${SITE}/${name} size)
+  string(APPEND manifest "${sep}\n  \"${name}\": ${size}")
+  set(sep ",")
+endforeach()
+string(APPEND manifest "\n}\n")
+file(WRITE ${SITE}/manifest.json.new "${manifest}")
+file(COPY_FILE ${SITE}/manifest.json.new ${SITE}/manifest.json ONLY_IF_DIFFERENT)
+file(REMOVE ${SITE}/manifest.json.new)

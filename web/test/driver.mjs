@@ -1,0 +1,189 @@
+// Runs the web build in headless Chromium for the checks (tests/test_web.cpp, tests/test_golden.cpp
+// call it through ./test --web). Serves the site on 127.0.0.1, loads the page, and does one job:
+//
+//   node driver.mjs run SITE OUTDIR ARG...   runs the program with ARG... (for example --shots ...
+//                                             --out /shots), copies what it wrote below /shots into
+//                                             OUTDIR, prints its output; exits with its exit code
+//   node driver.mjs music SITE               renders the music offline in the browser and prints
+//                                             "music FRAMES HASH"
+//   node driver.mjs live SITE SECONDS        plays the show with sound for SECONDS, then Escape;
+//                                             prints "live ..." figures of the polled position
+//                                             against the audio clock
+//
+// Environment: TIDEWATER_NPM (folder with node_modules/puppeteer-core; default build-web/npm),
+// CHROMIUM (default /usr/bin/chromium).
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+import {createRequire} from "node:module";
+import url from "node:url";
+
+import {serve} from "../serve.mjs";
+
+const npm = process.env.TIDEWATER_NPM || path.join(path.dirname(url.fileURLToPath(import.meta.url)), "../../build-web/npm");
+const require = createRequire(path.resolve(npm, "node_modules", "x.js"));
+const puppeteer = require("puppeteer-core");
+
+function fail(message) {
+    console.log("driver: " + message);
+    process.exit(2);
+}
+
+const [job, site, ...rest] = process.argv.slice(2);
+if (!job || !site || !fs.existsSync(path.join(site, "index.html")))
+    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SECONDS (see the file)");
+
+async function withPage(query, body) {
+    const {server, url} = await serve(site, 0);
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), "tidewater-chromium-"));
+    const browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
+        headless: true,
+        userDataDir: profile,
+        args: ["--no-sandbox", "--disable-background-networking", "--disable-component-update", "--disable-sync",
+               "--no-first-run", "--disable-quic", "--autoplay-policy=no-user-gesture-required",
+               "--disable-background-timer-throttling", "--disable-renderer-backgrounding"],
+    });
+    try {
+        const page = await browser.newPage();
+        const errors = [];
+        page.on("pageerror", (e) => errors.push(e.message));
+        page.on("console", (m) => m.type() === "error" && errors.push(m.text()));
+        await page.setViewport({width: 960, height: 600});
+        await page.goto(url + "index.html" + query, {waitUntil: "load"});
+        await page.waitForFunction(() => window.tidewater && window.tidewater.module, {timeout: 120000});
+        return await body(page, errors);
+    } finally {
+        await browser.close();
+        server.close();
+        fs.rmSync(profile, {recursive: true, force: true});
+    }
+}
+
+async function runJob() {
+    const outDir = rest[0];
+    const args = rest.slice(1);
+    if (!outDir)
+        fail("run needs an output folder");
+    const query = "?autostart=1&args=" + encodeURIComponent(args.join(" "));
+    return withPage(query, async (page, errors) => {
+        const rc = await page.evaluate(() => window.tidewater.ended);
+        const result = await page.evaluate(() => {
+            const FS = window.tidewater.module.FS;
+            const files = {};
+            if (FS.analyzePath("/shots").exists) {
+                for (const name of FS.readdir("/shots")) {
+                    if (name === "." || name === "..")
+                        continue;
+                    const bytes = FS.readFile("/shots/" + name);
+                    let text = "";
+                    for (let i = 0; i < bytes.length; i += 0x8000)
+                        text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+                    files[name] = btoa(text);
+                }
+            }
+            return {stdout: window.tidewater.stdout, files};
+        });
+        fs.mkdirSync(outDir, {recursive: true});
+        for (const [name, b64] of Object.entries(result.files))
+            fs.writeFileSync(path.join(outDir, name), Buffer.from(b64, "base64"));
+        for (const line of result.stdout)
+            console.log(line);
+        for (const e of errors)
+            console.log("page error: " + e);
+        return rc;
+    });
+}
+
+async function musicJob() {
+    return withPage("", async (page) => {
+        const result = await page.evaluate(() => window.tidewater.module.ccall("webcheck_music", "string", [], []));
+        console.log("music " + result);
+        return result === "failed" ? 1 : 0;
+    });
+}
+
+// Every animation frame for SECONDS: the position the program polls and the frame being heard by
+// the audio clock (the context's output timestamp, with the music's frames placed by the worklet's
+// reports of what it played). Then the row each heard frame falls in, from the player's row timing.
+async function liveJob() {
+    const seconds = Number(rest[0] || 30);
+    return withPage("?autostart=1", async (page, errors) => {
+        await page.waitForFunction(() => window.tidewater.reports.some((r) => r.playing), {timeout: 60000});
+        const samples = await page.evaluate((seconds) => new Promise((resolve) => {
+            const t = window.tidewater, M = t.module, ctx = M.audioContext;
+            const out = [];
+            const start = performance.now();
+            const tick = () => {
+                // The context frame at which music frame 0 would have played, from the worklet's
+                // latest report of a played frame (a gap in the sound moves it on).
+                let last = null;
+                for (let i = t.reports.length - 1; i >= 0 && !last; i--)
+                    if (t.reports[i].playing)
+                        last = t.reports[i];
+                const frame0 = last.frame - last.pos;
+                const pos = M.ccall("webcheck_position", "number", [], []) >>> 0;
+                const ts = ctx.getOutputTimestamp();
+                const heard = ts.contextTime + Math.max(0, performance.now() - ts.performanceTime) / 1000;
+                out.push([pos, heard * ctx.sampleRate - frame0]);
+                if (performance.now() - start < seconds * 1000)
+                    requestAnimationFrame(tick);
+                else
+                    resolve(out);
+            };
+            requestAnimationFrame(tick);
+        }), seconds);
+        const info = await page.evaluate(() => {
+            const t = window.tidewater;
+            const last = t.reports[t.reports.length - 1];
+            return {rows: t.module.ccall("webcheck_rowTimes", "string", [], []), late: last.late,
+                    rate: t.module.audioContext.sampleRate};
+        });
+        // Held for a few frames, as a hand would: the program looks for keys once per frame.
+        await page.keyboard.down("Escape");
+        await new Promise((resolve) => setTimeout(resolve, 150));
+        await page.keyboard.up("Escape");
+        const rc = await page.evaluate(() => window.tidewater.ended);
+        const banner = await page.evaluate(() => window.tidewater.stdout.length);
+
+        // Rows in playing order with their start times; the index of a row is its rank.
+        const rows = info.rows.trim().split("\n").map((l) => l.split(" ").map(Number));
+        const rank = new Map();
+        rows.forEach(([o, r], i) => rank.has((o << 16) | r) || rank.set((o << 16) | r, i));  // the first time
+        const rowAt = (frame) => {
+            const t = frame / info.rate;
+            let lo = 0, hi = rows.length - 1;
+            while (lo < hi) {
+                const mid = (lo + hi + 1) >> 1;
+                if (rows[mid][2] <= t)
+                    lo = mid;
+                else
+                    hi = mid - 1;
+            }
+            return lo;
+        };
+        let worst = 0, unknown = 0, counted = 0;
+        for (const [pos, frame] of samples) {
+            if (frame < 0)
+                continue;  // before the music's first frame reached the speaker
+            const polled = rank.get(pos);
+            if (polled === undefined) {
+                unknown++;
+                continue;
+            }
+            worst = Math.max(worst, Math.abs(polled - rowAt(frame)));
+            counted++;
+        }
+        const lastPos = samples.length ? samples[samples.length - 1][0] : 0;
+        console.log(`live frames ${samples.length} counted ${counted} worst ${worst} unknown ${unknown} late ${info.late} ` +
+                    `last ${lastPos >>> 16}:${lastPos & 0xFFFF} exit ${rc} banner ${banner} errors ${errors.length}`);
+        for (const e of errors)
+            console.log("page error: " + e);
+        return 0;
+    });
+}
+
+const jobs = {run: runJob, music: musicJob, live: liveJob};
+if (!jobs[job])
+    fail("unknown job " + job);
+jobs[job]().then((rc) => process.exit(rc), (e) => fail(e.stack || e.message));
