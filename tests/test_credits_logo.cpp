@@ -486,6 +486,34 @@ TEST(CreditsLogoDeathTest, GuardsAgainstAssetsTheScenesCannotUse)
                 code3, "");
 }
 
+// The seek keys can bring a name's flash and the whiteout into one frame: 4:34 first (the logo
+// toggles on, with a flash), back to 4:0 (it toggles off: done), then 4:48 (the zoom). The
+// whiteout is applied after the flash and is what the frame shows.
+static int flashUnderTheWhiteout()
+{
+    Effect& e = Credits_effect;
+    if (!e.init())
+        return 4;
+    e.start();
+    for (int row : {34, 0, 48}) {
+        modplay_setCurrentPosition(4, (uint16_t)row);
+        frame(e, Dt);
+    }
+    const CreditsState s = credits();
+    if (!(s.flash_pal > 0.0f && s.logo_done && s.logo_scale_speed == 1.0f))
+        return 5;  // both fades did not run
+    uint32_t live[256];
+    std::memcpy(live, video_getLivePalette(), sizeof live);
+    video_fadePaletteToWhite(s.palette, 0, 256, (s.logo_scale_value - 1.0f) * 0.5f);
+    return std::memcmp(live, video_getLivePalette(), sizeof live) == 0 ? 3 : 6;
+}
+
+TEST(CreditsLogoDeathTest, WhiteoutIsAppliedAfterTheFlash)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(flashUnderTheWhiteout()), ::testing::ExitedWithCode(3), "");
+}
+
 TEST(QxLogo, Walk)
 {
     Effect& e = QxLogo_effect;
