@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -407,7 +408,8 @@ TEST(Scenes, Plane)
         EXPECT_EQ(c.other, 0);
     }
 
-    // One greeting per 8 rows; the scroll follows the camera; the floor stays lit below the horizon.
+    // One greeting per 8 rows, each from its own row on; the scroll follows the camera; the floor
+    // stays lit below the horizon.
     int row = 0, order = 19, k = 0;
     auto to = [&](int o, int r) {
         for (; order < o || (order == o && row < r); k++) {
@@ -419,6 +421,8 @@ TEST(Scenes, Plane)
             frame(e, 1.0f / 8.33f / 2.0f);  // two frames per row, about the music's pace
             frame(e, 1.0f / 8.33f / 2.0f);
             plane_getState(&s);
+            ASSERT_EQ(s.current_greet, std::min(((order - 19) * 64 + row) / 8, PlaneGreetCount - 1))
+                << order << ":" << row;
             if (k % 8 == 0)
                 expectSceneInvariants(s, k);
         }
