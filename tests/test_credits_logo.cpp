@@ -347,9 +347,16 @@ TEST(Credits, Walk)
     e.update(0.01f);
     EXPECT_EQ(credits().glitch_xscale, 0.2f);
     EXPECT_EQ(credits().glitch_yscale, 0.1f);
+    // Each later burst on its own row: the one before has died out on the row before it.
     for (int row : {16, 24, 27, 30, 32}) {
+        ASSERT_NO_FATAL_FAILURE(at(4, row - 1));
+        for (int i = 0; i < 4; i++)
+            frame(e, 0.1f);
+        EXPECT_EQ(credits().glitch_xscale, 0.0f) << "4:" << row - 1;
         ASSERT_NO_FATAL_FAILURE(at(4, row));
-        frame(e, 0.05f);
+        frame(e, 0.01f);
+        EXPECT_EQ(credits().glitch_xscale, 0.2f) << "4:" << row;
+        EXPECT_EQ(credits().glitch_yscale, 0.1f) << "4:" << row;
     }
     for (t = 0.0f; t < 0.5f; t += Dt)
         frame(e, Dt);
