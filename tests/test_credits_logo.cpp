@@ -347,9 +347,16 @@ TEST(Credits, Walk)
     e.update(0.01f);
     EXPECT_EQ(credits().glitch_xscale, 0.2f);
     EXPECT_EQ(credits().glitch_yscale, 0.1f);
+    // Each later burst on its own row: the one before has died out on the row before it.
     for (int row : {16, 24, 27, 30, 32}) {
+        ASSERT_NO_FATAL_FAILURE(at(4, row - 1));
+        for (int i = 0; i < 4; i++)
+            frame(e, 0.1f);
+        EXPECT_EQ(credits().glitch_xscale, 0.0f) << "4:" << row - 1;
         ASSERT_NO_FATAL_FAILURE(at(4, row));
-        frame(e, 0.05f);
+        frame(e, 0.01f);
+        EXPECT_EQ(credits().glitch_xscale, 0.2f) << "4:" << row;
+        EXPECT_EQ(credits().glitch_yscale, 0.1f) << "4:" << row;
     }
     for (t = 0.0f; t < 0.5f; t += Dt)
         frame(e, Dt);
@@ -484,6 +491,34 @@ TEST(CreditsLogoDeathTest, GuardsAgainstAssetsTheScenesCannotUse)
                 code3, "");
     EXPECT_EXIT(std::exit(withFiles({{"srcdata/credlght.raw", render3d_test::Bytes(256 * 3, 7)}}, creditsUsesThreeRows)),
                 code3, "");
+}
+
+// The seek keys can bring a name's flash and the whiteout into one frame: 4:34 first (the logo
+// toggles on, with a flash), back to 4:0 (it toggles off: done), then 4:48 (the zoom). The
+// whiteout is applied after the flash and is what the frame shows.
+static int flashUnderTheWhiteout()
+{
+    Effect& e = Credits_effect;
+    if (!e.init())
+        return 4;
+    e.start();
+    for (int row : {34, 0, 48}) {
+        modplay_setCurrentPosition(4, (uint16_t)row);
+        frame(e, Dt);
+    }
+    const CreditsState s = credits();
+    if (!(s.flash_pal > 0.0f && s.logo_done && s.logo_scale_speed == 1.0f))
+        return 5;  // both fades did not run
+    uint32_t live[256];
+    std::memcpy(live, video_getLivePalette(), sizeof live);
+    video_fadePaletteToWhite(s.palette, 0, 256, (s.logo_scale_value - 1.0f) * 0.5f);
+    return std::memcmp(live, video_getLivePalette(), sizeof live) == 0 ? 3 : 6;
+}
+
+TEST(CreditsLogoDeathTest, WhiteoutIsAppliedAfterTheFlash)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(flashUnderTheWhiteout()), ::testing::ExitedWithCode(3), "");
 }
 
 TEST(QxLogo, Walk)

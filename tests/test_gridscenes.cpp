@@ -10,7 +10,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -405,7 +408,8 @@ TEST(Scenes, Plane)
         EXPECT_EQ(c.other, 0);
     }
 
-    // One greeting per 8 rows; the scroll follows the camera; the floor stays lit below the horizon.
+    // One greeting per 8 rows, each from its own row on; the scroll follows the camera; the floor
+    // stays lit below the horizon.
     int row = 0, order = 19, k = 0;
     auto to = [&](int o, int r) {
         for (; order < o || (order == o && row < r); k++) {
@@ -417,6 +421,8 @@ TEST(Scenes, Plane)
             frame(e, 1.0f / 8.33f / 2.0f);  // two frames per row, about the music's pace
             frame(e, 1.0f / 8.33f / 2.0f);
             plane_getState(&s);
+            ASSERT_EQ(s.current_greet, std::min(((order - 19) * 64 + row) / 8, PlaneGreetCount - 1))
+                << order << ":" << row;
             if (k % 8 == 0)
                 expectSceneInvariants(s, k);
         }
@@ -463,6 +469,42 @@ TEST(Scenes, Plane)
     for (int i = 0; i < 256; i++)
         ASSERT_EQ(video_getLivePalette()[i], 0x00FFFFFFu) << i;
     e.deinit();
+}
+
+// A start on the fade-out row (as --start 20:58 gives) runs the fade-in and the fade to white in
+// the same frame: the fade to white is applied second and is what the frame shows. In a child of
+// its own, where the scene's fade-in and triggers have not run yet.
+namespace {
+void planeFirstFrameOnItsFadeOutRow()
+{
+    Effect& e = Plane_effect;
+    if (e.init() != 1)
+        std::exit(2);
+    e.start();
+    modplay_setCurrentPosition(20, 58);
+    frame(e, Dt);
+    PlaneState s;
+    plane_getState(&s);
+    if (s.plane_fade_in_timer != Dt || s.plane_fade_out_timer != 2.0f * Dt) {
+        std::fprintf(stderr, "timers %g %g: both fades should have run\n", s.plane_fade_in_timer,
+                     s.plane_fade_out_timer);
+        std::exit(3);
+    }
+    uint32_t live[256];
+    std::memcpy(live, video_getLivePalette(), sizeof live);
+    video_fadePaletteToWhite(s.palette, 0, 256, 2.0f * Dt);
+    if (std::memcmp(live, video_getLivePalette(), sizeof live) != 0) {
+        std::fprintf(stderr, "the fade to white must be applied last\n");
+        std::exit(4);
+    }
+    std::exit(0);
+}
+}  // namespace
+
+TEST(GridScenesDeathTest, PlaneStartedOnItsFadeOutRowShowsTheFadeToWhite)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(planeFirstFrameOnItsFadeOutRow(), ::testing::ExitedWithCode(0), "");
 }
 
 // Bad assets: a light table of another size, or an animation without the camera track, fails the
