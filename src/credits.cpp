@@ -18,7 +18,7 @@
 #include "math.h"
 #include "mem.h"
 #include "modplay.h"
-#include "part3d.h"
+#include "particle3d.h"
 #include "particle.h"
 #include "random.h"
 #include "util.h"

@@ -26,7 +26,7 @@
 #include "math.h"
 #include "mem.h"
 #include "modplay.h"
-#include "part3d.h"
+#include "particle3d.h"
 #include "particle.h"
 #include "qx_logo.h"
 #include "r3d.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mat.h"
-#include "part3d.h"
+#include "particle3d.h"
 #include "particle.h"
 #include "util.h"
 

@@ -1,5 +1,5 @@
 // 3D particle pool.
-#include "part3d.h"
+#include "particle3d.h"
 
 #include <cmath>
 
