@@ -1,10 +1,10 @@
 #include "file.h"
 
+#include "glint_os.h"
 #include "log.h"
 #include "mem.h"
 
 #include <strings.h>
-#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -128,22 +128,10 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
     return 1;
 }
 
-// The directory of the running executable with a trailing '/', or "" if unknown.
-static std::string file_exeDir() {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0) return "";
-    buf[n] = 0;
-    char* slash = std::strrchr(buf, '/');
-    if (!slash) return "";
-    slash[1] = 0;
-    return buf;
-}
-
 static FILE* file_openDatafile(const char* name) {
     FILE* fp = std::fopen(name, "rb");
     if (fp || std::strchr(name, '/')) return fp;
-    std::string dir = file_exeDir();
+    std::string dir = glint_exeDir();
     if (dir.empty()) return nullptr;
     return std::fopen((dir + name).c_str(), "rb");
 }
