@@ -179,7 +179,7 @@ void modplay_play(void)
         return;
     audiodev_lock();
     s_playing = 1;
-    openmpt_module_set_render_param(s_chan, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, 0);
+    openmpt_module_set_render_param(s_chan, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, ModplayGainMillibel);
     audiodev_unlock();
     if (s_deviceOpen)
         audiodev_start();
@@ -280,10 +280,11 @@ void modplay_setVolume(float level)
 {
     if (!s_chan)
         return;
-    // Linear level to the player's gain in millibel; silence is clamped to -100 dB.
+    // Linear level to millibel below the full level; silence is clamped to -100 dB.
     int32_t mb = level > 0.00001f ? static_cast<int32_t>(lrintf(2000.0f * log10f(level))) : -10000;
     if (mb > 0)
         mb = 0;
+    mb += ModplayGainMillibel;
     audiodev_lock();
     openmpt_module_set_render_param(s_chan, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, mb);
     audiodev_unlock();

@@ -32,6 +32,14 @@ enum ModplayMode { ModplayMode_Live = 0, ModplayMode_Offline = 1, ModplayMode_Mu
 // Output sample format of every mode: interleaved stereo signed 16-bit at ModplayRate.
 enum { ModplayRate = 44100, ModplayChannels = 2 };
 
+// The player's gain at full music volume, in millibel (+4.3 dB), the same for the device, the
+// capture and the browser: it brings the show to release loudness, about -15.4 LUFS integrated,
+// with the loudest hit (order 24, row 32) at -1.1 dBTP and no sample at full scale. The module
+// itself cannot be louder: its samples already span the 8-bit range and the drums and bass
+// already play at the top volume, so any level change there would shift the mix.
+// mkassets --music-report renders with it and checks both figures.
+enum { ModplayGainMillibel = 430 };
+
 // Receives each block of rendered samples in offline/mute runs (frames = stereo sample pairs).
 typedef void (*ModplaySink)(const int16_t* samples, int frames, void* user);
 
@@ -55,6 +63,7 @@ void modplay_setCurrentPosition(uint16_t order, uint16_t row);
 int modplay_updateTrigger(Trigger* trigger);
 void modplay_updateTriggers(Trigger* triggers, int count);
 
+// Music volume, 0 to 1, below the full level (ModplayGainMillibel); modplay_play sets 1.
 void modplay_setVolume(float level);
 
 // Offline/mute runs: render the samples of one clock step of dt seconds (the fraction of a

@@ -42,7 +42,7 @@ const Print s_prints[] = {
     {"FinalTorus", 0x49254aac068b3c4dull},  // 231 frames
     {"QxLogo",     0x3a08faaf50f7eebdull},  // 244 frames
     {"end",        0x20bc2ba8c7641f2dull},  // 2 frames
-    {"audio",      0x1572a329c9ce8c91ull},  // 9193380 frames
+    {"audio",      0x7fb1b22a692e642full},  // 9193380 frames
 };
 // clang-format on
 

@@ -49,11 +49,17 @@ struct SyncPoint {
     const char* exempt;  // null: accent required
 };
 constexpr double MinRiseDb = 6.0;
-constexpr double MaxPeakDbfs = -3.0;
+// Release level, as played (the player's full-volume gain included): integrated loudness within
+// LoudnessToleranceLu of TargetLoudnessLufs, the true peak at or below MaxTruePeakDbtp, and no
+// sample at 16-bit full scale.
+constexpr double TargetLoudnessLufs = -15.0;
+constexpr double LoudnessToleranceLu = 1.0;
+constexpr double MaxTruePeakDbtp = -1.0;
 // Every position of the show in playing order, grouped by scene.
 const std::vector<SyncPoint>& syncPoints();
 
-// Offline render of a module through the tracker player, played once from order 0.
+// Offline render of a module through the tracker player at the show's full volume, played once
+// from order 0.
 struct Render {
     int rate = 44100;
     std::vector<int16_t> pcm;          // interleaved stereo, 16-bit
@@ -62,6 +68,8 @@ struct Render {
     double peak = 0;                   // largest absolute float sample before 16-bit conversion
     int longestFullScaleRun = 0;       // longest run of consecutive frames at 16-bit full scale
     double longestSilenceSeconds = 0;  // longest stretch below -60 dBFS before order EndOrder
+    double loudnessLufs = -70;         // integrated loudness of the whole render
+    double truePeakDbtp = -100;        // true peak of the whole render
 };
 bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err);
 
@@ -70,10 +78,16 @@ bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err);
 double riseDb(const Render& r, int64_t frame);
 // RMS level in dBFS of [frame, frame + frames).
 double levelDb(const Render& r, int64_t frame, int64_t frames);
+// Integrated loudness in LUFS of the stereo PCM (K-weighted, 400 ms blocks gated at -70 LUFS
+// and 10 LU below the ungated level, as loudness meters measure it); -70 for silence.
+double loudnessLufs(const Render& r);
+// Largest magnitude in dBTP between the samples, found by 4x oversampling (inter-sample peaks
+// that a converter or an encoder's reconstruction would produce); -100 for silence.
+double truePeakDbtp(const Render& r);
 
 // The sync report as text: the positions grouped by scene with the measured rise, plus a summary.
 // Returns false if a required accent falls short, a position never plays, the end is not
-// reached, the peak reaches MaxPeakDbfs, or the output clips.
+// reached, the level is not the release level (loudness, true peak) or a sample clips.
 bool syncReport(const Render& r, std::string& text);
 
 // Writes a 16-bit stereo WAV of the render (for listening and spectrograms).

@@ -4,6 +4,7 @@
 //   mkassets --music-report [--wav FILE] [MODULE]
 //
 // Without MODULE the module is built in memory, exactly as the generator writes it.
+#include "modplay.h"
 #include "music.h"
 
 #include <libopenmpt/libopenmpt.h>
@@ -88,6 +89,8 @@ bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err) {
     }
     openmpt_free_string(message);
     openmpt_module_set_repeat_count(m, 0);
+    // At the level the show plays it, so the peak and loudness checks see what is heard.
+    openmpt_module_set_render_param(m, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, ModplayGainMillibel);
 
     // 63 frames divide one tick (882 frames at 125 BPM) evenly, so a row change shows up on the
     // first chunk of its first tick.
@@ -138,6 +141,8 @@ bool renderModule(const mkassets::Bytes& mod, Render& out, std::string& err) {
         longest = std::max(longest, quiet);
     }
     out.longestSilenceSeconds = (double)longest / out.rate;
+    out.loudnessLufs = loudnessLufs(out);
+    out.truePeakDbtp = truePeakDbtp(out);
     return true;
 }
 
@@ -152,6 +157,86 @@ double levelDb(const Render& r, int64_t frame, int64_t frames) {
 
 double riseDb(const Render& r, int64_t frame) {
     return levelDb(r, frame, r.rate * 60 / 1000) - levelDb(r, frame - r.rate * 200 / 1000, r.rate * 200 / 1000);
+}
+
+double loudnessLufs(const Render& r) {
+    // K-weighting: a high shelf (+4 dB above about 1.7 kHz) then a high-pass at 38 Hz, designed
+    // for the render's rate from the analogue prototypes.
+    const double pi = 3.14159265358979323846;
+    double k = std::tan(pi * 1681.974450955533 / r.rate), q = 0.7071752369554196;
+    const double vh = std::pow(10.0, 3.999843853973347 / 20.0), vb = std::pow(vh, 0.4996667741545416);
+    double a0 = 1.0 + k / q + k * k;
+    const double sb[3] = {(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0};
+    const double sa[2] = {2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+    k = std::tan(pi * 38.13547087602444 / r.rate);
+    q = 0.5003270373238773;
+    a0 = 1.0 + k / q + k * k;
+    const double ha[2] = {2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+
+    // Mean square of both weighted channels per 100 ms step; a block is four steps.
+    const int64_t step = r.rate / 10, frames = (int64_t)r.pcm.size() / 2;
+    std::vector<double> steps((size_t)(frames / step), 0.0);
+    for (int c = 0; c < 2; ++c) {
+        double s1 = 0, s2 = 0, h1 = 0, h2 = 0;  // direct form II states of the two biquads
+        for (int64_t i = 0; i < (int64_t)steps.size() * step; ++i) {
+            double x = r.pcm[(size_t)(i * 2 + c)] / 32768.0;
+            double w = x - sa[0] * s1 - sa[1] * s2;
+            double y = sb[0] * w + sb[1] * s1 + sb[2] * s2;
+            s2 = s1;
+            s1 = w;
+            double v = y - ha[0] * h1 - ha[1] * h2;
+            double z = v - 2.0 * h1 + h2;
+            h2 = h1;
+            h1 = v;
+            steps[(size_t)(i / step)] += z * z / (double)step;
+        }
+    }
+    std::vector<double> blocks;
+    for (size_t i = 3; i < steps.size(); ++i) blocks.push_back((steps[i - 3] + steps[i - 2] + steps[i - 1] + steps[i]) / 4.0);
+    auto lufs = [](double power) { return -0.691 + 10.0 * std::log10(power); };
+    auto gatedMean = [&](double gateLufs) {
+        double sum = 0;
+        int n = 0;
+        for (double b : blocks)
+            if (b > 0 && lufs(b) > gateLufs) {
+                sum += b;
+                ++n;
+            }
+        return n ? sum / n : 0.0;
+    };
+    double ungated = gatedMean(-70.0);
+    if (ungated <= 0) return -70.0;
+    double gated = gatedMean(lufs(ungated) - 10.0);
+    return gated > 0 ? std::max(lufs(gated), -70.0) : -70.0;
+}
+
+double truePeakDbtp(const Render& r) {
+    // Three interpolated points between each pair of samples, from a Hann-windowed sinc over the
+    // 16 nearest samples (8 on each side).
+    constexpr int Phases = 4, Taps = 16;
+    const double pi = 3.14159265358979323846;
+    double h[Phases][Taps];
+    for (int p = 1; p < Phases; ++p)
+        for (int t = 0; t < Taps; ++t) {
+            double x = t - Taps / 2 + 1 - (double)p / Phases;  // distance from the interpolated point
+            h[p][t] = std::sin(pi * x) / (pi * x) * (0.5 + 0.5 * std::cos(pi * x / (Taps / 2 + 1)));
+        }
+    const int64_t frames = (int64_t)r.pcm.size() / 2;
+    double peak = 0;
+    for (int c = 0; c < 2; ++c) {
+        std::vector<double> x((size_t)frames + Taps, 0.0);  // zero padded, sample i at x[i + Taps / 2]
+        for (int64_t i = 0; i < frames; ++i) {
+            x[(size_t)(i + Taps / 2)] = r.pcm[(size_t)(i * 2 + c)] / 32768.0;
+            peak = std::max(peak, std::fabs(x[(size_t)(i + Taps / 2)]));
+        }
+        for (int64_t i = 0; i + Taps < (int64_t)x.size(); ++i)  // the points after x[i + Taps / 2 - 1]
+            for (int p = 1; p < Phases; ++p) {
+                double acc = 0;
+                for (int t = 0; t < Taps; ++t) acc += h[p][t] * x[(size_t)(i + t)];
+                peak = std::max(peak, std::fabs(acc));
+            }
+    }
+    return peak > 0 ? 20.0 * std::log10(peak) : -100.0;
 }
 
 bool syncReport(const Render& r, std::string& text) {
@@ -195,18 +280,21 @@ bool syncReport(const Render& r, std::string& text) {
     double toEnd = r.framesToEnd >= 0 ? (double)r.framesToEnd / r.rate : -1;
     double peakDb = 20.0 * std::log10(std::max(r.peak, 1e-9));
     bool timeOk = toEnd >= 180.0 && toEnd <= 240.0;
-    bool peakOk = peakDb < MaxPeakDbfs && r.longestFullScaleRun <= 4;
+    bool peakOk = r.truePeakDbtp <= MaxTruePeakDbtp && r.longestFullScaleRun == 0;
+    bool loudnessOk = std::fabs(r.loudnessLufs - TargetLoudnessLufs) <= LoudnessToleranceLu;
     bool silenceOk = r.longestSilenceSeconds < 2.0;
-    ok &= timeOk && peakOk && silenceOk;
+    ok &= timeOk && peakOk && loudnessOk && silenceOk;
     std::snprintf(line, sizeof line,
                   "\naccents: %d of %d rise by at least %.0f dB (weakest %+.1f dB at %d:%d); %d exempt\n"
                   "time to %d:%d: %.2f s (%d:%05.2f)%s\n"
-                  "peak %.1f dBFS, longest full-scale run %d frames%s\n"
+                  "loudness %.1f LUFS integrated%s\n"
+                  "peak %.1f dBFS, true peak %.1f dBTP, longest full-scale run %d frames%s\n"
                   "longest silence before order %d: %.2f s%s\n",
                   pass, required, MinRiseDb, weakest, weakestAt ? weakestAt->order : -1, weakestAt ? weakestAt->row : -1,
                   exempt, EndOrder, EndRow, toEnd, (int)(toEnd / 60), std::fmod(std::max(toEnd, 0.0), 60.0),
-                  timeOk ? "" : "  <-- outside 3 to 4 minutes", peakDb, r.longestFullScaleRun,
-                  peakOk ? "" : "  <-- too hot", EndOrder, r.longestSilenceSeconds, silenceOk ? "" : "  <-- too long");
+                  timeOk ? "" : "  <-- outside 3 to 4 minutes", r.loudnessLufs,
+                  loudnessOk ? "" : "  <-- not at release level (-15 LUFS +- 1)", peakDb, r.truePeakDbtp,
+                  r.longestFullScaleRun, peakOk ? "" : "  <-- too hot", EndOrder, r.longestSilenceSeconds, silenceOk ? "" : "  <-- too long");
     text += line;
     return ok;
 }
