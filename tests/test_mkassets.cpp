@@ -132,7 +132,7 @@ TEST(Mkassets, IconsAtEverySizeAreDeterministicAndShowTheMark) {
     fs::remove_all(root);
 }
 
-TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutable) {
+TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutableThenInstalled) {
     const fs::path old = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("tidewater_cwd_" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -151,6 +151,12 @@ TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutable) {
     EXPECT_EQ(file_tryMountData("qx-tdwt.dat", error, sizeof(error)), 1) << error;
     EXPECT_EQ(file_getNumFiles(), 0);
     file_unmountData();
+    // None anywhere: the one line names every place looked in, in order.
+    const std::string exeDir = fs::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    const std::string dataDir = (fs::path(exeDir) / "../share/tidewater/").lexically_normal().string();
+    EXPECT_EQ(file_tryMountData("no-such.dat", error, sizeof(error)), 0);
+    EXPECT_EQ(std::string(error), "failed to mount datafile 'no-such.dat'! (looked in " + fs::current_path().string() +
+                                      "/, " + exeDir + " and " + dataDir + ")");
     fs::current_path(old);
     fs::remove_all(dir);
 }
