@@ -238,5 +238,15 @@ TEST(Web, PageFailsClearlyLinksChaptersRejoinsPlaysOfflineAndOnPhones)
         EXPECT_EQ(0u, phone.find(std::string("page phone ") + way + " whole ratio 1.600")) << phone;
         EXPECT_NE(std::string::npos, phone.find(" scroll 0 zoom 1")) << phone;
     }
+    // Lacking WebAssembly: said, nothing runs. Lacking audio worklets or a sound that starts: said,
+    // and the picture plays muted.
+    EXPECT_NE(std::string::npos, lineStarting(out, "page lacking webassembly frames 0 says ").find("WebAssembly")) << out;
+    for (const char* what : {"worklet", "sound"}) {
+        const std::string line = lineStarting(out, std::string("page lacking ") + what + " ");
+        int shown = 0;
+        ASSERT_EQ(1, std::sscanf(line.c_str(), ("page lacking " + std::string(what) + " frames %d").c_str(), &shown)) << out;
+        EXPECT_GT(shown, 10) << line;
+        EXPECT_NE(std::string::npos, line.find(" sound")) << "no word of the missing sound: " << line;
+    }
     EXPECT_EQ("page errors 0", lineStarting(out, "page errors ")) << out;
 }

@@ -390,6 +390,7 @@ document.addEventListener("visibilitychange", () => {
 // ---- loading -------------------------------------------------------------------------------------
 
 function problem(text, retry) {
+    $("front").classList.remove("hidden");
     $("progress").classList.add("hidden");
     $("problemtext").textContent = text;
     $("retry").classList.toggle("hidden", !retry);

@@ -364,6 +364,26 @@ async function pageJob() {
             }
             await context.close();
         }
+        // A browser that lacks something: one sentence says what, and what can play plays muted.
+        const lacks = {
+            webassembly: () => delete window.WebAssembly,
+            worklet: () => delete BaseAudioContext.prototype.audioWorklet,
+            sound: () => (AudioContext.prototype.resume = () => new Promise(() => {})),  // never starts
+        };
+        for (const [what, take] of Object.entries(lacks)) {
+            const context = await browser.createBrowserContext();
+            const page = await context.newPage();
+            collectErrors(page, errors);
+            await page.evaluateOnNewDocument(take);
+            await page.goto(url + "index.html?autostart=1", {waitUntil: "load"});
+            if (what !== "webassembly")
+                await page.waitForFunction(() => window.tidewater.frames > 10, {timeout: 60000});
+            const said = await page.evaluate(() => ["problemtext", "sentence", "notice"]
+                .map((id) => document.getElementById(id).textContent).join("").trim());
+            const frames = await page.evaluate(() => window.tidewater.frames);
+            console.log(`page lacking ${what} frames ${frames} says ${said}`);
+            await context.close();
+        }
         if (shotDir) {
             const {context, page} = await open("", {width: 1280, height: 800});
             await loaded(page);
