@@ -35,7 +35,7 @@ function fail(message) {
 
 const [job, site, ...rest] = process.argv.slice(2);
 if (!job || !site || !fs.existsSync(path.join(site, "index.html")))
-    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SECONDS (see the file)");
+    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS | page SITE [SHOTDIR] (see the file)");
 
 function launch(profile) {
     return puppeteer.launch({
