@@ -151,6 +151,11 @@ void Window::NotifyClosed()
     m_keyDown[0x1B] = true;
 }
 
+void Window::RestartClock()
+{
+    m_lastTime = readCounter();
+}
+
 void Window::ShowMouseCursor(bool show)
 {
     if (m_open && !m_headless)

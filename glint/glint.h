@@ -138,6 +138,9 @@ public:
     // Called by a platform half when the window is closed from outside: reported as a quit and
     // as Escape going down, so the frame loop ends the run exactly as it does for Escape.
     void NotifyClosed();
+    // The live clock's next interval starts now (the display was not shown for a while, as in
+    // a hidden browser tab: that time is not one long frame).
+    void RestartClock();
     void ShowMouseCursor(bool show);
 
     // Geometry (filled by Open): outer window size, scale factors, where the surface is drawn.

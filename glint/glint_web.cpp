@@ -75,6 +75,8 @@ EM_JS(void, web_present, (const uint8_t* rgba, int width, int height), {
         Module.glintContext = canvas.getContext("2d", {alpha: false});
     const pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
     Module.glintContext.putImageData(new ImageData(pixels, width, height), 0, 0);
+    if (Module["onFrame"])
+        Module["onFrame"]();
 });
 
 EM_JS(void, web_setCursor, (int show), {
@@ -143,6 +145,20 @@ void Window::DisplayShowCursor(bool show)
 }
 
 }  // namespace Glint
+
+// The page ends the run as closing the window does (choosing a chapter starts a new run).
+extern "C" EMSCRIPTEN_KEEPALIVE void glint_webClose(void)
+{
+    if (Glint::s_owner)
+        Glint::s_owner->NotifyClosed();
+}
+
+// The page was hidden and is shown again: the time away is not one long frame.
+extern "C" EMSCRIPTEN_KEEPALIVE void glint_webShown(void)
+{
+    if (Glint::s_owner)
+        Glint::s_owner->RestartClock();
+}
 
 // ---- the frame loop, driven by the browser ------------------------------------------------------
 

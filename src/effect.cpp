@@ -139,6 +139,26 @@ void effect_startAt(int order, int row)
     s_nextEffect = s_currentEffect ? findNextEffect(s_currentEffect) : nullptr;
 }
 
+const Effect* effect_timelineEntry(int index)
+{
+    const int count = static_cast<int>(sizeof(s_timeline) / sizeof(s_timeline[0]));
+    if (index < 0 || index > count)
+        return nullptr;
+    return index < count ? s_timeline[index] : &s_endEffect;
+}
+
+void effect_catchUp(int order, int row)
+{
+    // Each step must start later than the one before: findNextEffect may offer an entry of the
+    // same order with an earlier row, which would go round in circles here.
+    auto before = [](const Effect* a, int o, int r) { return a->startOrder < o || (a->startOrder == o && a->startRow <= r); };
+    while (s_nextEffect && s_currentEffect && before(s_nextEffect, order, row) &&
+           !before(s_nextEffect, s_currentEffect->startOrder, s_currentEffect->startRow)) {
+        s_currentEffect = s_nextEffect;
+        s_nextEffect = findNextEffect(s_currentEffect);
+    }
+}
+
 int effect_update(float dt)
 {
     Effect* e = s_currentEffect;

@@ -52,3 +52,10 @@ const Effect* effect_getNext(void);
 int effect_isEnded(void);
 // The registered entry at index (registration order), the end marker included.
 const Effect* effect_get(int index);
+// The show's own timeline without registering it (listings such as the web page's chapters):
+// entry `index` in registration order, the end marker last, null past it.
+const Effect* effect_timelineEntry(int index);
+// Moves the timeline forward to the effect that covers (order, row), for a picture that must
+// rejoin music which played on without it (a hidden browser tab). Only forward along the list:
+// the effects passed over are never started, and nothing is started twice.
+void effect_catchUp(int order, int row);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 struct DataFile {
@@ -145,19 +146,42 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
     return file_mountImage(uint64_t(ftello(fp)), label, error, errorSize);
 }
 
-static FILE* file_openDatafile(const char* name) {
+// Where an installed datafile lies, relative to the installed program's directory; the build
+// passes the install layout's own (bin/ -> share/tidewater/).
+#ifndef TIDEWATER_DATADIR_FROM_EXE
+#define TIDEWATER_DATADIR_FROM_EXE "../share/tidewater/"
+#endif
+
+// A bare name is looked for in the current directory, beside the executable, then in the
+// installed data directory found from the executable's (so a relocated install still works); a
+// name with a directory part only where it says. On failure `looked` lists the places tried.
+static FILE* file_openDatafile(const char* name, std::string& looked) {
     FILE* fp = std::fopen(name, "rb");
     if (fp || std::strchr(name, '/')) return fp;
-    std::string dir = glint_exeDir();
-    if (dir.empty()) return nullptr;
-    return std::fopen((dir + name).c_str(), "rb");
+    std::error_code ec;
+    const std::filesystem::path cwd = std::filesystem::current_path(ec);
+    looked = ec ? std::string("the current directory") : (cwd / "").string();
+    const std::string exeDir = glint_exeDir();
+    if (exeDir.empty()) return nullptr;
+    const std::string dataDir = (std::filesystem::path(exeDir) / TIDEWATER_DATADIR_FROM_EXE).lexically_normal().string();
+    for (const std::string& dir : {exeDir, dataDir}) {
+        if ((fp = std::fopen((dir + name).c_str(), "rb"))) return fp;
+    }
+    looked += ", " + exeDir + " and " + dataDir;
+    return nullptr;
+}
+
+static void file_notFound(char* error, size_t errorSize, const char* name, const std::string& looked) {
+    if (looked.empty()) file_error(error, errorSize, "failed to mount datafile '%s'!", name);
+    else file_error(error, errorSize, "failed to mount datafile '%s'! (looked in %s)", name, looked.c_str());
 }
 
 int file_tryMountData(const char* name, char* error, size_t errorSize) {
-    FILE* fp = file_openDatafile(name);
+    std::string looked;
+    FILE* fp = file_openDatafile(name, looked);
     if (!fp) {
         file_unmountData();
-        file_error(error, errorSize, "failed to mount datafile '%s'!", name);
+        file_notFound(error, errorSize, name, looked);
         return 0;
     }
     return file_mountStream(fp, name, error, errorSize);
@@ -177,10 +201,12 @@ int file_tryMountMemory(const void* data, size_t size, char* error, size_t error
 }
 
 int file_mountData(const char* name) {
-    char error[512];
-    FILE* fp = file_openDatafile(name);
+    char error[1024];
+    std::string looked;
+    FILE* fp = file_openDatafile(name, looked);
     if (!fp) {
-        log_print("failed to mount datafile '%s'!\n", name);
+        file_notFound(error, sizeof(error), name, looked);
+        log_print("%s\n", error);
         std::fflush(stdout);
         std::exit(1);
     }

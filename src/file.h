@@ -31,8 +31,10 @@ constexpr uint32_t FileHeaderSize = 8;
 constexpr uint32_t FileFlagOpen = 1;
 constexpr uint32_t FileIdent = 0x54445851u;  // "QXDT" read as a little-endian word
 
-// Mounts the datafile. Looks for `name` as given, then (for a bare relative name) beside the
-// executable. If it cannot be opened: "failed to mount datafile '<name>'!" and exit code 1. If it
+// Mounts the datafile. Looks for `name` as given, then (for a bare name) beside the executable,
+// then in the installed data directory next to the executable's (../share/tidewater/ from bin/).
+// If it cannot be opened: "failed to mount datafile '<name>'!", for a bare name followed by
+// "(looked in ...)" naming each place, and exit code 1. If it
 // does not start with "QXDT" ("... is not a tidewater datafile") or is corrupt (truncated header,
 // directory or an entry past the end of the file, a name without its NUL): one line naming the
 // file and the problem, exit code 1. Returns 1.

@@ -251,6 +251,32 @@ TEST_F(Timeline, StartAtPicksTheCoveringScene)
     EXPECT_TRUE(effect_isEnded());
 }
 
+// A hidden browser tab: the music played on past several switches without a poll.
+TEST_F(Timeline, CatchUpMovesOnlyForwardToTheCoveringScene)
+{
+    Effect* list[] = {&F_fx, &C_fx, &A_fx, &Q_fx};
+    effect_registerList(list, 4, &A_fx);
+    effect_start();
+    effect_catchUp(0, 63);  // still A's range
+    EXPECT_EQ(&A_fx, effect_getCurrent());
+    effect_catchUp(3, 5);  // past C's and F's starts
+    EXPECT_EQ(&F_fx, effect_getCurrent());
+    EXPECT_EQ(&Q_fx, effect_getNext());
+    effect_catchUp(1, 9);  // never back
+    EXPECT_EQ(&F_fx, effect_getCurrent());
+    effect_catchUp(0xFFFF, 0xFFFF);  // the music played out
+    EXPECT_TRUE(effect_isEnded());
+    // The show's own timeline, unregistered: eleven scenes, then the end marker at 27:8.
+    int n = 0;
+    while (effect_timelineEntry(n) && effect_timelineEntry(n)->name)
+        n++;
+    EXPECT_EQ(11, n);
+    ASSERT_NE(nullptr, effect_timelineEntry(11));
+    EXPECT_EQ(27, effect_timelineEntry(11)->startOrder);
+    EXPECT_EQ(8, effect_timelineEntry(11)->startRow);
+    EXPECT_EQ(nullptr, effect_timelineEntry(12));
+}
+
 TEST_F(Timeline, SeekKeysSeekOncePerPress)
 {
     Effect* list[] = {&A_fx};

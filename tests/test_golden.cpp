@@ -11,7 +11,6 @@
 // and say why in the commit.
 // cmake-needs: datafile tidewater
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +18,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "frame_hash.h"
 
 namespace {
 
@@ -96,37 +97,6 @@ const Golden s_closing[] = {
     {"26-62", "QxLogo: fading out",                    0x97f387ebe643a3ecull},
 };
 // clang-format on
-
-uint64_t fnv1a(const uint8_t* p, size_t n)
-{
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (size_t i = 0; i < n; i++) {
-        h ^= p[i];
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
-// Decoded RGB pixels of a PNG, or an empty vector (with the reason in `error`).
-std::vector<uint8_t> readRgb(const std::string& path, int* w, int* h, std::string* error)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        *error = image.message;
-        return {};
-    }
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        *error = image.message;
-        png_image_free(&image);
-        return {};
-    }
-    *w = (int)image.width;
-    *h = (int)image.height;
-    return pixels;
-}
 
 // Runs the program headless with `args` and the shots `list` (order:row,...) into `dir`: the native
 // build, or with `web` the web build in headless Chromium (./test --web sets TIDEWATER_WEB_SITE to

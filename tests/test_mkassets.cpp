@@ -1,9 +1,11 @@
 // cmake-needs: mkassets datafile
 #include "file.h"
+#include "icons.h"
 #include "mem.h"
 #include "registry.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,7 +96,43 @@ TEST(Mkassets, BuiltDatafileHoldsTheBanner) {
 
 // The program opens "qx-tdwt.dat" from the current directory first, then beside its executable
 // (the suites live beside the built datafile).
-TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutable) {
+// The icons: byte-identical across runs, each the size its name says, transparent in the rounded
+// corners, opaque inside, and with a mark far brighter than the tile around it (legible at 16).
+TEST(Mkassets, IconsAtEverySizeAreDeterministicAndShowTheMark) {
+    fs::path root = fs::temp_directory_path() / ("tidewater_icons_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    ASSERT_EQ(run(std::string(TIDEWATER_MKASSETS) + " --icons '" + (root / "one").string() + "'"), 0);
+    ASSERT_EQ(run(std::string(TIDEWATER_MKASSETS) + " --icons '" + (root / "two").string() + "'"), 0);
+    EXPECT_TRUE(readTree(root / "one") == readTree(root / "two"));
+    EXPECT_EQ(readTree(root / "one").size(), std::size(icons::Sizes));
+    for (int size : icons::Sizes) {
+        const fs::path path = root / "one" / ("tidewater-" + std::to_string(size) + ".png");
+        png_image img{};
+        img.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&img, path.c_str())) << path;
+        img.format = PNG_FORMAT_RGBA;
+        std::vector<uint8_t> px(PNG_IMAGE_SIZE(img));
+        ASSERT_TRUE(png_image_finish_read(&img, nullptr, px.data(), 0, nullptr)) << path;
+        ASSERT_EQ(int(img.width), size);
+        ASSERT_EQ(int(img.height), size);
+        auto at = [&](int x, int y) { return &px[(size_t(y) * size + x) * 4]; };
+        EXPECT_LT(at(0, 0)[3], 8) << size;
+        EXPECT_LT(at(size - 1, size - 1)[3], 8) << size;
+        int brightest = 0, tileEdge = at(size / 2, size - 1)[0] + at(size / 2, size - 1)[1] + at(size / 2, size - 1)[2];
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                if (x > 0 && x < size - 1 && y > size / 4 && y < size * 3 / 4) {
+                    EXPECT_EQ(at(x, y)[3], 255) << size;
+                }
+                brightest = std::max(brightest, at(x, y)[0] + at(x, y)[1] + at(x, y)[2]);
+            }
+        EXPECT_GT(brightest, 600) << size;
+        EXPECT_GT(brightest - tileEdge, 450) << size;
+    }
+    fs::remove_all(root);
+}
+
+TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutableThenInstalled) {
     const fs::path old = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("tidewater_cwd_" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -113,6 +151,12 @@ TEST(Mkassets, DatafileFoundInCurrentDirectoryThenBesideTheExecutable) {
     EXPECT_EQ(file_tryMountData("qx-tdwt.dat", error, sizeof(error)), 1) << error;
     EXPECT_EQ(file_getNumFiles(), 0);
     file_unmountData();
+    // None anywhere: the one line names every place looked in, in order.
+    const std::string exeDir = fs::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    const std::string dataDir = (fs::path(exeDir) / "../share/tidewater/").lexically_normal().string();
+    EXPECT_EQ(file_tryMountData("no-such.dat", error, sizeof(error)), 0);
+    EXPECT_EQ(std::string(error), "failed to mount datafile 'no-such.dat'! (looked in " + fs::current_path().string() +
+                                      "/, " + exeDir + " and " + dataDir + ")");
     fs::current_path(old);
     fs::remove_all(dir);
 }

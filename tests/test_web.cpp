@@ -1,16 +1,20 @@
 // The web build against the native one, in headless Chromium (web/test/driver.mjs): the music
-// sample for sample, the polled position against the audio clock in a live run, and the frame
-// rate of every scene. Run by ./test --web, which builds the site and sets TIDEWATER_WEB_SITE;
+// sample for sample, the polled position against the audio clock in a live run, the frame rate
+// of every scene, and the page as people use it (failures, chapters and links, a hidden tab,
+// offline, phones). Run by ./test --web, which builds the site and sets TIDEWATER_WEB_SITE;
 // skipped otherwise. (The golden frames are checked in tests/test_golden.cpp.)
-// cmake-needs: datafile
+// cmake-needs: datafile tidewater
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "file.h"
+#include "frame_hash.h"
 #include "modplay.h"
 
 namespace {
@@ -153,4 +157,96 @@ TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
                     nativeLine.c_str());
     }
     EXPECT_EQ(scenes, 11) << out;
+}
+
+// Every line of `out` starting with `prefix`.
+static std::vector<std::string> linesStarting(const std::string& out, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+// One browser for the page's behaviour (web/test/driver.mjs, job "page"): each check's line as
+// the driver prints it, against what the native program says.
+TEST(Web, PageFailsClearlyLinksChaptersRejoinsPlaysOfflineAndOnPhones)
+{
+    REQUIRE_WEB_SITE();
+    namespace fs = std::filesystem;
+    // The first frame of a run that starts at Skull, from the native program.
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / "web-page";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string native = std::string("\"") + TIDEWATER_EXE + "\" --headless --start 15 --shots 15:0 --out \"" +
+                               dir.string() + "\" > \"" + dir.string() + "/native.log\" 2>&1";
+    ASSERT_EQ(0, std::system(native.c_str())) << native;
+    int w = 0, h = 0;
+    std::string error;
+    const std::vector<uint8_t> rgb = readRgb((dir / "15-00.png").string(), &w, &h, &error);
+    ASSERT_FALSE(rgb.empty()) << error;
+    char skull[17];
+    std::snprintf(skull, sizeof skull, "%016llx", (unsigned long long)fnv1a(rgb.data(), rgb.size()));
+
+    int rc = 0;
+    const std::string out = driver(std::string("page \"") + site() + "\" \"" + (dir / "shots").string() + "\"", &rc);
+    ASSERT_EQ(rc, 0) << out;
+    std::printf("%s", out.c_str());
+
+    // Missing, a server error, the connection lost part way: named, and the retry plays.
+    const std::vector<std::string> failures = linesStarting(out, "page failure ");
+    ASSERT_EQ(3u, failures.size()) << out;
+    for (const std::string& line : failures) {
+        char rule[16], file[64], retry[16];
+        ASSERT_EQ(3, std::sscanf(line.c_str(), "page failure %15s %63s retry %15s", rule, file, retry)) << line;
+        const std::string message = line.substr(line.find(" message ") + 9);
+        EXPECT_NE(std::string::npos, message.find(file)) << "the message does not name the file: " << line;
+        EXPECT_STREQ("plays", retry) << line;
+    }
+    EXPECT_NE(std::string::npos, lineStarting(out, "page failure 404").find("missing")) << out;
+    EXPECT_NE(std::string::npos, lineStarting(out, "page failure cut").find("part way")) << out;
+
+    // The chapters are the program's timeline in playing order.
+    EXPECT_EQ("page chapters Credits,Wire,Tunnel,Spike,Knot,Skull,Rings,Plane,Tendril,FinalTorus,QxLogo",
+              lineStarting(out, "page chapters ")) << out;
+    EXPECT_EQ(std::string("page link #Skull first ") + skull + " address #Skull", lineStarting(out, "page link "))
+        << "index.html#Skull does not open on Skull's first frame";
+    EXPECT_EQ("page menu Rings address #Rings", lineStarting(out, "page menu ")) << out;
+
+    // Hidden for 5 s: on the next frame the polled row is the row being heard.
+    const std::string hidden = lineStarting(out, "page hidden ");
+    int worst = 99, counted = 0;
+    ASSERT_EQ(2, std::sscanf(hidden.c_str(), "page hidden hidden then shown: worst %d counted %d", &worst, &counted))
+        << hidden;
+    EXPECT_EQ(1, counted) << hidden;
+    EXPECT_LE(worst, 1) << hidden;
+
+    // After one visit the show plays with the network gone, from the beginning for an unknown name.
+    const std::string offline = lineStarting(out, "page offline ");
+    int frames = 0;
+    char address[32] = "";
+    ASSERT_EQ(2, std::sscanf(offline.c_str(), "page offline frames %d address %31s", &frames, address)) << offline;
+    EXPECT_GT(frames, 60) << offline;
+    EXPECT_STREQ("#Credits", address) << offline;
+
+    // A phone: after a tap, the whole picture in proportion both ways, nothing scrolled or zoomed.
+    for (const char* way : {"upright", "turned"}) {
+        const std::string phone = lineStarting(out, std::string("page phone ") + way + " ");
+        EXPECT_EQ(0u, phone.find(std::string("page phone ") + way + " whole ratio 1.600")) << phone;
+        EXPECT_NE(std::string::npos, phone.find(" scroll 0 zoom 1")) << phone;
+    }
+    // Lacking WebAssembly: said, nothing runs. Lacking audio worklets or a sound that starts: said,
+    // and the picture plays muted.
+    EXPECT_NE(std::string::npos, lineStarting(out, "page lacking webassembly frames 0 says ").find("WebAssembly")) << out;
+    for (const char* what : {"worklet", "sound"}) {
+        const std::string line = lineStarting(out, std::string("page lacking ") + what + " ");
+        int shown = 0;
+        ASSERT_EQ(1, std::sscanf(line.c_str(), ("page lacking " + std::string(what) + " frames %d").c_str(), &shown)) << out;
+        EXPECT_GT(shown, 10) << line;
+        EXPECT_NE(std::string::npos, line.find(" sound")) << "no word of the missing sound: " << line;
+    }
+    EXPECT_EQ("page errors 0", lineStarting(out, "page errors ")) << out;
 }

@@ -10,15 +10,20 @@ const Types = {
     ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
     ".mjs": "text/javascript; charset=utf-8", ".wasm": "application/wasm",
     ".json": "application/json", ".css": "text/css", ".dat": "application/octet-stream",
+    ".png": "image/png", ".webmanifest": "application/manifest+json",
 };
 
-// Starts the server; resolves to {server, url} once it listens.
-export function serve(root, port = 8080) {
+// Starts the server; resolves to {server, url} once it listens. `intercept(name, req, res)`, if
+// given, sees every request first (the checks use it to make files fail) and returns true when
+// it has answered.
+export function serve(root, port = 8080, intercept = null) {
     root = path.resolve(root);
     const server = http.createServer((req, res) => {
         let name = decodeURIComponent(new URL(req.url, "http://x").pathname);
         if (name.endsWith("/"))
             name += "index.html";
+        if (intercept && intercept(name.slice(1), req, res))
+            return;
         const file = path.join(root, path.normalize(name));
         if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
             res.writeHead(404, {"Content-Type": "text/plain"});
@@ -35,7 +40,16 @@ export function serve(root, port = 8080) {
             body = file + ".gz";
             headers["Content-Encoding"] = "gzip";
         }
-        headers["Content-Length"] = fs.statSync(body).size;
+        // Revalidation by size and time (the service worker asks with "no-cache"): an unchanged
+        // file is not sent twice.
+        const stat = fs.statSync(body);
+        headers["ETag"] = `"${stat.size.toString(16)}-${Math.floor(stat.mtimeMs).toString(16)}"`;
+        if (req.headers["if-none-match"] === headers["ETag"]) {
+            res.writeHead(304, headers);
+            res.end();
+            return;
+        }
+        headers["Content-Length"] = stat.size;
         res.writeHead(200, headers);
         if (req.method === "HEAD")
             res.end();

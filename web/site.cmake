@@ -1,11 +1,16 @@
-# cmake -DSITE=DIR -DFILES="a|b|..." -P site.cmake: copies FILES into DIR (only those that
-# changed), writes FILE.gz beside each (gzip -9, no name or time stamp: the same bytes every
-# time) and manifest.json with every file's size, from which the page's loading bar knows how
-# much is coming when the server sends it compressed.
+# cmake -DSITE=DIR -DFILES="a|b|..." -DWORKER=sw.js -P site.cmake: copies FILES into DIR (only
+# those that changed), writes FILE.gz beside each (gzip -9, no name or time stamp: the same bytes
+# every time), manifest.json with every file's size, from which the page's loading bar knows how
+# much is coming when the server sends it compressed, and the service worker WORKER with this
+# version's file list and a version named by the files' contents (a new deploy changes it, and
+# browsers then install the new worker beside the old one).
+cmake_policy(VERSION 3.16)  # @VAR@ in strings is text, not a variable
 string(REPLACE "|" ";" FILES "${FILES}")
 file(MAKE_DIRECTORY ${SITE})
 set(manifest "{")
 set(sep "")
+set(hashes "")
+set(list "")
 foreach(f ${FILES})
   get_filename_component(name ${f} NAME)
   if(NOT EXISTS ${f})
@@ -20,9 +25,30 @@ foreach(f ${FILES})
   endif()
   file(SIZE ${SITE}/${name} size)
   string(APPEND manifest "${sep}\n  \"${name}\": ${size}")
+  string(APPEND list "${sep}\n  \"${name}\"")
   set(sep ",")
+  file(SHA256 ${SITE}/${name} hash)
+  string(APPEND hashes "${name} ${hash}\n")
 endforeach()
 string(APPEND manifest "\n}\n")
-file(WRITE ${SITE}/manifest.json.new "${manifest}")
-file(COPY_FILE ${SITE}/manifest.json.new ${SITE}/manifest.json ONLY_IF_DIFFERENT)
-file(REMOVE ${SITE}/manifest.json.new)
+
+# Writes TEXT to SITE/NAME and its gzip copy, leaving both alone when nothing changed.
+function(site_write name text)
+  file(WRITE ${SITE}/${name}.new "${text}")
+  file(COPY_FILE ${SITE}/${name}.new ${SITE}/${name} ONLY_IF_DIFFERENT)
+  file(REMOVE ${SITE}/${name}.new)
+  if(NOT EXISTS ${SITE}/${name}.gz OR ${SITE}/${name} IS_NEWER_THAN ${SITE}/${name}.gz)
+    execute_process(COMMAND gzip -9 -n -k -f ${SITE}/${name} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "site: gzip failed on ${name}")
+    endif()
+  endif()
+endfunction()
+site_write(manifest.json "${manifest}")
+string(APPEND hashes "manifest.json\n${manifest}")
+string(SHA256 version "${hashes}")
+string(SUBSTRING ${version} 0 16 version)
+file(READ ${WORKER} worker)
+string(REPLACE "@VERSION@" "${version}" worker "${worker}")
+string(REPLACE "@FILES@" "[\"manifest.json\",${list}\n]" worker "${worker}")
+site_write(sw.js "${worker}")

@@ -42,34 +42,65 @@ add_executable(tidewater src/main.cpp)
 target_link_libraries(tidewater PRIVATE tidewater_engine)
 target_link_options(tidewater PRIVATE
   -sENVIRONMENT=web
+  -sMODULARIZE=1                 # createTidewater(): a fresh program for every run of the page
+  -sEXPORT_NAME=createTidewater
   -sINVOKE_RUN=0                 # the page calls main once the datafile is in place
   -sEXIT_RUNTIME=0               # main returns while the browser runs the frame loop
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=67108864
   -sFORCE_FILESYSTEM=1
   "-sEXPORTED_RUNTIME_METHODS=['callMain','FS','ccall']"
-  "-sEXPORTED_FUNCTIONS=['_main','_audiodev_webFill','_webcheck_music','_webcheck_position','_webcheck_rowTimes']")
+  "-sEXPORTED_FUNCTIONS=['_main','_audiodev_webFill','_webcheck_music','_webcheck_position','_webcheck_rowTimes',\
+'_page_chapters','_page_scene','_page_rejoin','_glint_webClose','_glint_webShown']")
 if(CMAKE_BUILD_TYPE STREQUAL "Release")
   target_link_options(tidewater PRIVATE -O2)
 endif()
 
-# The datafile comes from the native build: its generators are host tools, and the browser must
-# show exactly the bytes the native program shows.
+# The datafile, the poster frame and the icons come from the native build: its generators are
+# host tools, and the browser must show exactly the bytes the native program shows.
 set(TIDEWATER_HOST_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "Native build tree that makes qx-tdwt.dat")
+set(HOST_EXE ${TIDEWATER_HOST_BUILD}/tidewater)
+set(HOST_DATAFILE ${TIDEWATER_HOST_BUILD}/qx-tdwt.dat)
 add_custom_target(host_datafile
-  COMMAND ${CMAKE_COMMAND} --build ${TIDEWATER_HOST_BUILD} --target datafile
-  COMMENT "Making the datafile in the native build (${TIDEWATER_HOST_BUILD})"
+  COMMAND ${CMAKE_COMMAND} --build ${TIDEWATER_HOST_BUILD} --target datafile tidewater mkassets
+  COMMENT "Making the datafile, program and asset tools in the native build (${TIDEWATER_HOST_BUILD})"
   USES_TERMINAL)
 
-# The site: page, program, worklet and datafile, each beside its gzip copy, and manifest.json.
+# The start screen's poster: a frame of the show itself (the chrome logo over the ribbons, order 4
+# row 40), taken by the native program, so it follows the show when the show changes.
+set(POSTER_DIR ${CMAKE_BINARY_DIR}/poster)
+add_custom_command(OUTPUT ${POSTER_DIR}/04-40.png
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${POSTER_DIR}
+  COMMAND ${HOST_EXE} --headless --shots 4:40 --out ${POSTER_DIR}
+  WORKING_DIRECTORY ${TIDEWATER_HOST_BUILD}
+  DEPENDS host_datafile ${HOST_EXE} ${HOST_DATAFILE}
+  COMMENT "Taking the poster frame from the show"
+  VERBATIM)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/poster.png
+  COMMAND ${CMAKE_COMMAND} -E copy ${POSTER_DIR}/04-40.png ${CMAKE_BINARY_DIR}/poster.png
+  DEPENDS ${POSTER_DIR}/04-40.png
+  VERBATIM)
+
+# The app icons, from the logo art by the asset tools.
+set(ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+set(WEB_ICONS ${ICON_DIR}/tidewater-32.png ${ICON_DIR}/tidewater-192.png ${ICON_DIR}/tidewater-512.png)
+add_custom_command(OUTPUT ${WEB_ICONS}
+  COMMAND ${TIDEWATER_HOST_BUILD}/mkassets --icons ${ICON_DIR}
+  DEPENDS host_datafile ${TIDEWATER_HOST_BUILD}/mkassets
+  COMMENT "Making the app icons"
+  VERBATIM)
+
+# The site: page, program, worklet, datafile, poster, icons and web app manifest, each beside its
+# gzip copy, manifest.json, and the service worker that keeps this version for offline use.
 set(WEB_PAGE_FILES ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js
-    ${CMAKE_SOURCE_DIR}/web/audio-worklet.js)
+    ${CMAKE_SOURCE_DIR}/web/audio-worklet.js ${CMAKE_SOURCE_DIR}/web/tidewater.webmanifest)
 set(WEB_SITE_FILES ${WEB_PAGE_FILES} $<TARGET_FILE_DIR:tidewater>/tidewater.js
-    $<TARGET_FILE_DIR:tidewater>/tidewater.wasm ${TIDEWATER_HOST_BUILD}/qx-tdwt.dat)
+    $<TARGET_FILE_DIR:tidewater>/tidewater.wasm ${HOST_DATAFILE} ${CMAKE_BINARY_DIR}/poster.png ${WEB_ICONS})
 string(REPLACE ";" "|" WEB_SITE_FILES "${WEB_SITE_FILES}")
 add_custom_target(site ALL
   COMMAND ${CMAKE_COMMAND} -DSITE=${CMAKE_BINARY_DIR}/site -DFILES=${WEB_SITE_FILES}
-          -P ${CMAKE_SOURCE_DIR}/web/site.cmake
-  DEPENDS tidewater host_datafile ${WEB_PAGE_FILES} ${CMAKE_SOURCE_DIR}/web/site.cmake
+          -DWORKER=${CMAKE_SOURCE_DIR}/web/sw.js -P ${CMAKE_SOURCE_DIR}/web/site.cmake
+  DEPENDS tidewater host_datafile ${WEB_PAGE_FILES} ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/web/site.cmake
+          ${CMAKE_BINARY_DIR}/poster.png ${WEB_ICONS}
   COMMENT "Assembling the page in site/"
   VERBATIM)

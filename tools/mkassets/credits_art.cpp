@@ -195,6 +195,23 @@ float wisp(float u, float v) {
 
 // ---- the chrome logo ----------------------------------------------------------------------------
 
+Rgb chrome(float y, float d, float gx, float gy) {
+    // Chrome: a pale sky above a sharp horizon, a deep ground below it that lightens toward the
+    // bottom edge.
+    Rgb c;
+    if (y > 0.04f) c = art::mix(rgb(26, 40, 56), rgb(60, 62, 63), art::smoothstep(0.04f, 0.5f, y));
+    else if (y > -0.03f) c = rgb(62, 63, 63);
+    else c = art::mix(rgb(4, 8, 22), rgb(30, 48, 60), art::smoothstep(-0.05f, -0.62f, y));
+    // Bevel: light from the upper left on the inner rim, shade on the lower right.
+    const float facing = (-gx - gy) * 0.35f;  // > 0 where the outside lies up and to the left
+    const float rim = art::smoothstep(-3.5f, -0.5f, d);
+    if (facing > 0) c = art::mix(c, rgb(63, 63, 63), art::clampf(facing * rim, 0.0f, 0.8f));
+    else c = art::mix(c, rgb(2, 4, 14), art::clampf(-facing * rim * 0.7f, 0.0f, 0.6f));
+    // The edge itself: chrome into the dark outline, which fades out two pixels beyond.
+    if (d > -0.5f) c = art::mix(c, ChromeOutline, art::clampf(d + 0.5f, 0.0f, 1.0f));
+    return c;
+}
+
 std::vector<uint8_t> logoImage(Palette& pal) {
     const int w = LogoWidth, h = LogoHeight;
     const float span = 2.6f, unit = span / float(w);
@@ -203,28 +220,14 @@ std::vector<uint8_t> logoImage(Palette& pal) {
         const float x = (px + 0.5f - float(w) * 0.5f) * unit, y = (float(h) * 0.5f - py - 0.5f) * unit;
         return logoshape::distance(x, y) / unit;
     };
-    const Rgb outline = rgb(2, 3, 8);
     for (int py = 0; py < h; ++py)
         for (int px = 0; px < w; ++px) {
             const float d = dist(float(px), float(py));
             if (d > 2.2f) continue;
             const float y = (float(h) * 0.5f - float(py) - 0.5f) * unit;  // logo units, up
-            // Chrome: a pale sky above a sharp horizon, a deep ground below it that lightens
-            // toward the bottom edge.
-            Rgb c;
-            if (y > 0.04f) c = art::mix(rgb(26, 40, 56), rgb(60, 62, 63), art::smoothstep(0.04f, 0.5f, y));
-            else if (y > -0.03f) c = rgb(62, 63, 63);
-            else c = art::mix(rgb(4, 8, 22), rgb(30, 48, 60), art::smoothstep(-0.05f, -0.62f, y));
-            // Bevel: light from the upper left on the inner rim, shade on the lower right.
             const float gx = dist(float(px) + 1.0f, float(py)) - dist(float(px) - 1.0f, float(py));
             const float gy = dist(float(px), float(py) + 1.0f) - dist(float(px), float(py) - 1.0f);
-            const float facing = (-gx - gy) * 0.35f;  // > 0 where the outside lies up and to the left
-            const float rim = art::smoothstep(-3.5f, -0.5f, d);
-            if (facing > 0) c = art::mix(c, rgb(63, 63, 63), art::clampf(facing * rim, 0.0f, 0.8f));
-            else c = art::mix(c, rgb(2, 4, 14), art::clampf(-facing * rim * 0.7f, 0.0f, 0.6f));
-            // The edge itself: chrome into the dark outline, which fades out two pixels beyond.
-            if (d > -0.5f) c = art::mix(c, outline, art::clampf(d + 0.5f, 0.0f, 1.0f));
-            img[size_t(py) * w + px] = pal.nearest(c, LogoTransparent);
+            img[size_t(py) * w + px] = pal.nearest(chrome(y, d, gx, gy), LogoTransparent);
         }
     return img;
 }

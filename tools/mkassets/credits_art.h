@@ -37,6 +37,11 @@ std::vector<uint8_t> translucencyTable(Palette& pal);
 art::Rgb sparkColour(art::Rgb hue, float level);
 // LightRows rows of 256: row = level, column = palette index, entry = the lit colour's index.
 std::vector<uint8_t> lightTable(Palette& pal);
+// The logo's chrome at height y (logo units, up), signed distance d to the outline and distance
+// gradient (gx, gy: the change over two pixels), all in pixels of the Credits logo image; d
+// beyond about 2.2 is outside the mark, where the outline has faded out.
+constexpr art::Rgb ChromeOutline{2, 3, 8};
+art::Rgb chrome(float y, float d, float gx, float gy);
 // LogoWidth x LogoHeight indices, LogoTransparent around the mark.
 std::vector<uint8_t> logoImage(Palette& pal);
 std::vector<uint8_t> glitchMap();

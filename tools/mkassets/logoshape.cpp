@@ -23,17 +23,25 @@ float bar(float px, float py, float ax, float ay, float bx, float by, float t) {
     return std::sqrt(ex * ex + ey * ey) - t;
 }
 
+constexpr float QCentre = -0.50f;
+
+// The Q, upright: a thick rounded-square ring with a hard-cut tail into its lower right corner.
+float uprightQ(float ux, float uy) {
+    const float ring = std::max(squircle(ux - QCentre, uy, 0.46f), -squircle(ux - QCentre, uy, 0.22f));
+    // The tail pierces the ring's lower right corner and drops below the baseline, cut flat.
+    const float tail = std::max(bar(ux, uy, QCentre + 0.06f, -0.04f, QCentre + 0.58f, -0.62f, 0.09f), -(uy + 0.60f));
+    return std::min(ring, tail);
+}
+
 }  // namespace
+
+float distanceQ(float x, float y) { return uprightQ(x + QCentre - Slant * y, y); }
 
 float distance(float x, float y, bool slits) {
     // Undo the slant so the letters are built upright.
     const float ux = x - Slant * y, uy = y;
-    const float top = 0.46f, qx = -0.50f;
-    // Q: a thick rounded-square ring with a hard-cut tail into its lower right corner.
-    const float ring = std::max(squircle(ux - qx, uy, 0.46f), -squircle(ux - qx, uy, 0.22f));
-    // The tail pierces the ring's lower right corner and drops below the baseline, cut flat.
-    const float tail = std::max(bar(ux, uy, qx + 0.06f, -0.04f, qx + 0.58f, -0.62f, 0.09f), -(uy + 0.60f));
-    const float q = std::min(ring, tail);
+    const float top = 0.46f;
+    const float q = uprightQ(ux, uy);
     // X: two heavy strokes, cut flat at cap height and baseline.
     const float x1 = bar(ux, uy, 0.10f, -top, 0.94f, top, 0.115f);
     const float x2 = bar(ux, uy, 0.10f, top, 0.94f, -top, 0.115f);

@@ -15,6 +15,9 @@ constexpr float SlitY[2] = {-0.20f, -0.33f};
 // and -0.5..0.5 up (y up).
 // `slits` false leaves out the two slits (too thin to survive as a glow).
 float distance(float x, float y, bool slits = true);
+// The Q alone, without slits, moved so that its ring is centred on (0, 0): the mark where the
+// whole logo would be too small to read.
+float distanceQ(float x, float y);
 
 // Coverage 0..1 of each pixel of a w x h raster whose width spans `span` logo units (centred),
 // 4 x 4 samples per pixel. Row 0 is the top.
