@@ -17,7 +17,7 @@ set(TIDEWATER_APP_ID org.example.tidewater)
 set(TIDEWATER_ICON_SIZES 16 22 24 32 48 64 128 192 256 512)
 set(pkg ${CMAKE_SOURCE_DIR}/pkg)
 
-# ---- what the package installs besides the program, made by the native build
+# ---- what the package installs besides the program, made by the ordinary native build
 if(TIDEWATER_PROGRAM_ONLY)
   if(NOT IS_DIRECTORY "${TIDEWATER_NATIVE_BUILD}")
     message(FATAL_ERROR "TIDEWATER_PROGRAM_ONLY needs TIDEWATER_NATIVE_BUILD, a native build's directory")
