@@ -59,26 +59,31 @@ inline bool coords_ok(const ProjVertex* v)
     return std::fabs(v->x) <= MaxCoordinate && std::fabs(v->y) <= MaxCoordinate;  // false for NaN
 }
 
-// A corner after the sort: position and the variant's attributes side by side (q[0] is invZ),
-// so that the per-attribute lines below run over one small array.
-template <int N>
-struct Vert {
-    float x, y;
-    float q[N];
-};
-
-// Attribute arrays of the walk are padded to whole groups of four floats, so that the per-row
-// lines run as whole vector operations (the padding lanes hold zeros and are never read).
+// Attribute arrays are padded to whole groups of four floats, and every per-attribute line runs
+// as four-lane operations on the groups: lane by lane the same operations in the same order, so
+// the same results. (The padding lanes hold zeros, or whatever the zeros give, and are never read.)
 constexpr int padded(int n)
 {
     return (n + 3) & ~3;
 }
 
-// Lanes the per-row lines run over: the padded groups, except where each operation is a software
-// rounding, which is not spent on lanes nobody reads.
-constexpr int lanes(int n)
+constexpr int groups(int n)
 {
-    return FROUND_SOFTWARE ? n : padded(n);
+    return padded(n) / 4;
+}
+
+// A corner after the sort: position and the variant's attributes side by side (q[0] is invZ),
+// so that the per-attribute lines below run over one small array.
+template <int N>
+struct Vert {
+    float x, y;
+    alignas(16) float q[padded(N)];
+};
+
+// Group i of an attribute array.
+inline FroundF4 group(const float* q, int i)
+{
+    return fround_load4(q + 4 * i);
 }
 
 // The left and right edges during the walk, with the attributes along the left one. Those are
@@ -110,9 +115,11 @@ struct Edges {
     }
     void setLeftAttributes(long row)
     {
-        for (int k = 0; k < N; k++) {
-            ldq[k] = F.div(F.sub(le->q[k], ls->q[k]), ldy);
-            lq[k] = F.add(ls->q[k], F.mul(lpre, ldq[k]));
+        const FroundF4 dy = fround_splat4(ldy), pre = fround_splat4(lpre);
+        for (int i = 0; i < groups(N); i++) {
+            const FroundF4 d = F.div(F.sub(group(le->q, i), group(ls->q, i)), dy);
+            fround_store4(ldq + 4 * i, d);
+            fround_store4(lq + 4 * i, F.add(group(ls->q, i), F.mul(pre, d)));
         }
         for (long r = lstart; r < row; r++)
             stepAttributes();
@@ -120,8 +127,8 @@ struct Edges {
     }
     void stepAttributes()
     {
-        for (int k = 0; k < lanes(N); k++)
-            lq[k] = F.add(lq[k], ldq[k]);
+        for (int i = 0; i < groups(N); i++)
+            fround_store4(lq + 4 * i, F.add(group(lq, i), group(ldq, i)));
     }
     void setRight(const Vert<N>& s, const Vert<N>& e, long startRow)
     {
@@ -177,7 +184,7 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     const long y0 = to_int(s0->y), y1 = to_int(s1->y), y2 = to_int(s2->y);
     if (std::signbit(s2->y) || y0 >= ScreenH || y0 == y2)
         return;
-    Vert<N> p0, p1, p2;
+    Vert<N> p0{}, p1{}, p2{};  // zero padding lanes
     p0.x = s0->x, p0.y = s0->y, p1.x = s1->x, p1.y = s1->y, p2.x = s2->x, p2.y = s2->y;
     load(*s0, p0.q);
     load(*s1, p1.q);
@@ -235,8 +242,11 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
         const int32_t x1 = to_column(g.lx), x2 = to_column(g.rx);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
-                for (int k = 0; k < N; k++)
-                    dqdx[k] = F.div(F.sub(F.sub(p1.q[k], p0.q[k]), F.mul(t, F.sub(p2.q[k], p0.q[k]))), gradW);
+                const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
+                for (int i = 0; i < groups(N); i++) {
+                    const FroundF4 q0 = group(p0.q, i);
+                    fround_store4(dqdx + 4 * i, F.div(F.sub(F.sub(group(p1.q, i), q0), F.mul(t4, F.sub(group(p2.q, i), q0))), w4));
+                }
                 grad(dqdx);
                 gradReady = true;
             }
@@ -247,8 +257,9 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             // exact (Sterbenz): no rounding to do.
             const float sub = g.lx >= 0.5f || g.lx <= -2.0f ? (float)x1 - g.lx : F.sub((float)x1, g.lx);
             alignas(16) float q[padded(N)];
-            for (int k = 0; k < lanes(N); k++)
-                q[k] = F.add(g.lq[k], F.mul(sub, dqdx[k]));
+            const FroundF4 sub4 = fround_splat4(sub);
+            for (int i = 0; i < groups(N); i++)
+                fround_store4(q + 4 * i, F.add(group(g.lq, i), F.mul(sub4, group(dqdx, i))));
             row(offset, x1, x2, q);
         }
         g.lx = F.add(g.lx, g.ldx);  // advanced as floats, so rows accumulate no fixed-point error
