@@ -92,7 +92,7 @@ inline FroundF4 group(const float* q, int i)
 // eager walk would have.
 template <int N>
 struct Edges {
-    float lx, ldx, rx, rdx;
+    FroundF4 x, dx;  // lane 0: the left edge's x at the current row and its step, lane 1: the right's
     alignas(16) float lq[padded(N)];
     alignas(16) float ldq[padded(N)];
     const Vert<N>* ls;  // the left edge runs from ls to le, first serving row lstart
@@ -101,17 +101,32 @@ struct Edges {
     float ldy, lpre;
     bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
 
-    // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope.
-    void setLeft(const Vert<N>& s, const Vert<N>& e, long startRow)
+    // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope,
+    // the left one (sl -> el) in lane 0, the right one (sr -> er) in lane 1, side by side; only
+    // the lanes in `which` (Left, Right) take their results.
+    enum { Left = 1, Right = 2 };
+    void set(int which, const Vert<N>& sl, const Vert<N>& el, const Vert<N>& sr, const Vert<N>& er, long startRow)
     {
-        ldy = F.sub(e.y, s.y);
-        lpre = F.sub((float)startRow, s.y);
-        ldx = F.div(F.sub(e.x, s.x), ldy);
-        lx = F.add(s.x, F.mul(lpre, ldx));
-        ls = &s;
-        le = &e;
-        lstart = startRow;
-        lqReady = false;
+        const FroundF4 sx = {sl.x, sr.x, sl.x, sr.x}, sy = {sl.y, sr.y, sl.y, sr.y};
+        const FroundF4 ex = {el.x, er.x, el.x, er.x}, ey = {el.y, er.y, el.y, er.y};
+        const FroundF4 dy = F.sub(ey, sy);
+        const FroundF4 pre = F.sub(fround_splat4((float)startRow), sy);
+        const FroundF4 d = F.div(F.sub(ex, sx), dy);
+        const FroundF4 at = F.add(sx, F.mul(pre, d));
+        if (which & Left) {
+            x[0] = at[0];
+            dx[0] = d[0];
+            ldy = dy[0];
+            lpre = pre[0];
+            ls = &sl;
+            le = &el;
+            lstart = startRow;
+            lqReady = false;
+        }
+        if (which & Right) {
+            x[1] = at[1];
+            dx[1] = d[1];
+        }
     }
     void setLeftAttributes(long row)
     {
@@ -129,11 +144,6 @@ struct Edges {
     {
         for (int i = 0; i < groups(N); i++)
             fround_store4(lq + 4 * i, F.add(group(lq, i), group(ldq, i)));
-    }
-    void setRight(const Vert<N>& s, const Vert<N>& e, long startRow)
-    {
-        rdx = F.div(F.sub(e.x, s.x), F.sub(e.y, s.y));
-        rx = F.add(s.x, F.mul(F.sub((float)startRow, s.y), rdx));
     }
 };
 
@@ -207,39 +217,38 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
     const bool longLeft = W > 0.0f;
     Edges<N> g{};  // every field is set before use; zero keeps the compiler sure of it
-    auto setShort = [&](const Vert<N>& s, const Vert<N>& e, long startRow) {
-        if (longLeft)
-            g.setRight(s, e, startRow);
-        else
-            g.setLeft(s, e, startRow);
-    };
+    const int longSide = longLeft ? g.Left : g.Right, shortSide = longLeft ? g.Right : g.Left;
     // Rows [first, end): the upper half down to row y1, where the edge that ended at P1 continues
     // to P2 (prestep y1 - P1.y), then the lower half; nothing below the screen.
     const long end = y2 < ScreenH ? y2 : ScreenH;
     long first, switchRow;
+    const Vert<N>* ss = &p0;  // the short edge the walk starts with, if any
+    const Vert<N>* se = &p1;
+    int sides = longSide;
     if (p1.y < 0.0f) {
         // Upper half wholly above row 0: both edges evaluated at row 0, lower half only.
         first = 0;
         switchRow = -1;
-        setShort(p1, p2, 0);
+        ss = &p1, se = &p2;
+        sides |= shortSide;
     } else {
         first = y0 < 0 ? 0 : y0;  // top clip: a vertex above row 0 starts the walk at row 0
         switchRow = y1;
         if (first < y1)  // else a flat top: no upper rows, the edge P0 -> P1 is never used
-            setShort(p0, p1, first);
+            sides |= shortSide;
     }
     if (longLeft)
-        g.setLeft(p0, p2, first);
+        g.set(sides, p0, p2, *ss, *se, first);
     else
-        g.setRight(p0, p2, first);
+        g.set(sides, *ss, *se, p0, p2, first);
 
     // The walk. A row whose span covers no column on screen only advances the edges (the span
     // routine would draw nothing from it).
     int32_t offset = (int32_t)first * (int32_t)ScreenW;
     for (long r = first; r < end; r++, offset += (int32_t)ScreenW) {
         if (r == switchRow)
-            setShort(p1, p2, r);
-        const int32_t x1 = to_column(g.lx), x2 = to_column(g.rx);
+            g.set(shortSide, p1, p2, p1, p2, r);
+        const int32_t x1 = to_column(g.x[0]), x2 = to_column(g.x[1]);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
                 const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
@@ -255,15 +264,15 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
             // before, the column and the edge are within a factor of two and the difference is
             // exact (Sterbenz): no rounding to do.
-            const float sub = g.lx >= 0.5f || g.lx <= -2.0f ? (float)x1 - g.lx : F.sub((float)x1, g.lx);
+            const float lx = g.x[0];
+            const float sub = lx >= 0.5f || lx <= -2.0f ? (float)x1 - lx : F.sub((float)x1, lx);
             alignas(16) float q[padded(N)];
             const FroundF4 sub4 = fround_splat4(sub);
             for (int i = 0; i < groups(N); i++)
                 fround_store4(q + 4 * i, F.add(group(g.lq, i), F.mul(sub4, group(dqdx, i))));
             row(offset, x1, x2, q);
         }
-        g.lx = F.add(g.lx, g.ldx);  // advanced as floats, so rows accumulate no fixed-point error
-        g.rx = F.add(g.rx, g.rdx);
+        g.x = F.add(g.x, g.dx);  // advanced as floats, so rows accumulate no fixed-point error
         if (g.lqReady)
             g.stepAttributes();
     }
