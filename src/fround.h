@@ -168,6 +168,55 @@ FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
     return (int64_t)r;
 }
 
+// ---- a series of sums rounded up -------------------------------------------------------------------
+
+// v, v + dv, (v + dv) + dv, ..., every sum rounded up, for loops that step a coordinate by a fixed
+// amount (the software path; natively the loop adds in the pass's mode). For v >= 0 and dv > 0
+// the step is done in integers: inside one binade the floats are the multiples of its unit u, so
+// the least float at or above v + dv is v + ceil(dv / u) * u, and the bit pattern moves by the
+// same whole number of units every time, for as long as it stays inside the binade. Leaving it,
+// and any other v or dv (negative, subnormal, infinite, NaN), takes the sum rounded up in full.
+struct FroundUpSeries {
+    float dv;
+    uint32_t bits;   // the current value's bit pattern
+    uint32_t units;  // while bits + units < limit, the next value's pattern is bits + units
+    uint32_t limit;
+
+    FROUND_INLINE FroundUpSeries(float v, float step) : dv(step) { start(v); }
+
+    FROUND_INLINE void start(float v)
+    {
+        std::memcpy(&bits, &v, 4);
+        units = 0;
+        limit = 0;
+        const uint32_t e = bits >> 23;  // the biased exponent, for a v with its sign bit clear
+        if (e >= 1 && e <= 254 && dv > 0.0f && dv <= 3.40282347e38f) {
+            // dv / u = dv * 2^(150 - e), exact in double, as is its ceiling.
+            const uint64_t scaleBits = (uint64_t)(1023 + 150 - e) << 52;
+            double scale;
+            std::memcpy(&scale, &scaleBits, 8);
+            const double n = std::ceil((double)dv * scale);
+            if (n < 8388608.0) {
+                units = (uint32_t)n;
+                limit = (e + 1) << 23;
+            }
+        }
+    }
+    FROUND_INLINE float value() const
+    {
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    FROUND_INLINE void next()
+    {
+        if (bits + units < limit)
+            bits += units;
+        else
+            start(fround_upAdd(value(), dv));
+    }
+};
+
 // ---- four lanes at a time --------------------------------------------------------------------------
 
 // The rasterisers' attributes, rounded up four at a time: GCC's and clang's vector types, which

@@ -180,6 +180,48 @@ TEST(Fround, RandomOperandsMatchTheHardwareModes)
     checkPairs(pairs);
 }
 
+TEST(Fround, SeriesOfSumsRoundedUpMatchTheHardwareMode)
+{
+    // Starts and steps of every kind: in one binade for thousands of steps, crossing binades and
+    // zero, steps far below and far above a unit, and the special values.
+    std::mt19937 rng(11);
+    std::vector<Pair> series;
+    const std::vector<float> edges = edgeValues();
+    for (float v : edges)
+        for (float d : edges)
+            series.push_back({v, d});
+    for (int i = 0; i < 20000; i++) {
+        const float v = fromBits((rng() & 0x807FFFFFu) | ((uint32_t)(100 + rng() % 60) << 23));
+        const float d = fromBits((rng() & 0x807FFFFFu) | ((uint32_t)(100 + rng() % 60) << 23));
+        series.push_back({v, d});
+        series.push_back({std::fabs(v), std::fabs(d)});
+        series.push_back({std::fabs(v), std::ldexp(std::fabs(d), -20 - (int)(rng() % 10))});
+    }
+    const int Steps = 300;
+    std::vector<float> want(series.size() * Steps);
+    ASSERT_EQ(0, std::fesetround(FE_UPWARD));
+    for (size_t i = 0; i < series.size(); i++) {
+        volatile float v = series[i].a;
+        const float d = series[i].b;
+        for (int k = 0; k < Steps; k++)
+            want[i * Steps + k] = v = v + d;
+    }
+    std::fesetround(FE_TONEAREST);
+    int failures = 0;
+    for (size_t i = 0; i < series.size() && failures < 5; i++) {
+        FroundUpSeries s(series[i].a, series[i].b);
+        for (int k = 0; k < Steps; k++) {
+            s.next();
+            if (!same(s.value(), want[i * Steps + k])) {
+                failures++;
+                ADD_FAILURE() << std::hexfloat << series[i].a << " + " << series[i].b << " step " << k + 1
+                              << " rounded up: software " << s.value() << ", hardware " << want[i * Steps + k];
+                break;
+            }
+        }
+    }
+}
+
 TEST(Fround, ConversionsToIntegersMatchLrintf)
 {
     std::mt19937 rng(99);
