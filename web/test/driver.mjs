@@ -227,7 +227,8 @@ async function framesJob() {
         const dropped = intervals.filter((t) => t > 1.5 * period).length;
         // Frames the display showed no new picture in: each long interval stands for round(t / period) - 1.
         const missed = intervals.reduce((n, t) => n + Math.max(0, Math.round(t / period) - 1), 0);
-        const pos = await page.evaluate(() => window.tidewater.module.ccall("webcheck_position", "number", [], []) >>> 0);
+        const pos = await page.evaluate(() => window.tidewater.module.ccall("webcheck_position", "number", [], []) >>> 0)
+            .catch(() => 0);
         console.log(`frames ${intervals.length} median ${median.toFixed(2)} ms worst ${sorted[sorted.length - 1].toFixed(1)} ms ` +
                     `late ${dropped} (${(100 * dropped / intervals.length).toFixed(2)} %) missed ${missed} ` +
                     `(${(100 * missed / (intervals.length + missed)).toFixed(2)} %) throttle ${throttle} ` +
