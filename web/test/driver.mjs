@@ -19,6 +19,8 @@
 //                                             runs the program with ARG... under the browser's
 //                                             profiler; writes its .cpuprofile to OUTFILE and
 //                                             prints the functions that took the most time
+//                                             (named when the site is linked with
+//                                             CMAKE_EXE_LINKER_FLAGS=--profiling-funcs)
 //
 // Environment: TIDEWATER_NPM (folder with node_modules/puppeteer-core; default build-web/npm),
 // CHROMIUM (default /usr/bin/chromium).
