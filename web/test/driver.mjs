@@ -43,7 +43,7 @@ function fail(message) {
 
 const [job, site, ...rest] = process.argv.slice(2);
 if (!job || !site || !fs.existsSync(path.join(site, "index.html")))
-    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SECONDS (see the file)");
+    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS | frames SITE SECONDS ORDER THROTTLE | profile SITE OUTFILE ARG... (see the file)");
 
 async function withPage(query, body, before) {
     const {server, url} = await serve(site, 0);
