@@ -407,6 +407,19 @@ static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, 
     float v = fround_mul(fround_sub((float)y0, top), dv);
     const uint8_t* lut = credits_pack->lut;
     // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
+    if (FROUND_SOFTWARE) {
+        // The same sums (drawRibbons rounds up), stepped in integers.
+        FroundUpSeries series(v, dv);
+        for (; y0 < 0 && y0 < y1; y0++)
+            series.next();
+        for (int y = y0; y < y1 && y < VideoHeight; y++) {
+            const int row = math_roundPosition(series.value() * 64.0f) & 63;
+            uint8_t* pixel = buffer + y * VideoWidth + x;
+            *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
+            series.next();
+        }
+        return;
+    }
     for (; y0 < 0 && y0 < y1; y0++)
         v = fround_add(v, dv);
     for (int y = y0; y < y1 && y < VideoHeight; y++) {

@@ -168,6 +168,143 @@ FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
     return (int64_t)r;
 }
 
+// ---- a series of sums rounded up -------------------------------------------------------------------
+
+// v, v + dv, (v + dv) + dv, ..., every sum rounded up, for loops that step a coordinate by a fixed
+// amount (the software path; natively the loop adds in the pass's mode). For v >= 0 and dv > 0
+// the step is done in integers: inside one binade the floats are the multiples of its unit u, so
+// the least float at or above v + dv is v + ceil(dv / u) * u, and the bit pattern moves by the
+// same whole number of units every time, for as long as it stays inside the binade. Leaving it,
+// and any other v or dv (negative, subnormal, infinite, NaN), takes the sum rounded up in full.
+struct FroundUpSeries {
+    float dv;
+    uint32_t bits;   // the current value's bit pattern
+    uint32_t units;  // while bits + units < limit, the next value's pattern is bits + units
+    uint32_t limit;
+
+    FROUND_INLINE FroundUpSeries(float v, float step) : dv(step) { start(v); }
+
+    FROUND_INLINE void start(float v)
+    {
+        std::memcpy(&bits, &v, 4);
+        units = 0;
+        limit = 0;
+        const uint32_t e = bits >> 23;  // the biased exponent, for a v with its sign bit clear
+        if (e >= 1 && e <= 254 && dv > 0.0f && dv <= 3.40282347e38f) {
+            // dv / u = dv * 2^(150 - e), exact in double, as is its ceiling.
+            const uint64_t scaleBits = (uint64_t)(1023 + 150 - e) << 52;
+            double scale;
+            std::memcpy(&scale, &scaleBits, 8);
+            const double n = std::ceil((double)dv * scale);
+            if (n < 8388608.0) {
+                units = (uint32_t)n;
+                limit = (e + 1) << 23;
+            }
+        }
+    }
+    FROUND_INLINE float value() const
+    {
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    FROUND_INLINE void next()
+    {
+        if (bits + units < limit)
+            bits += units;
+        else
+            start(fround_upAdd(value(), dv));
+    }
+};
+
+// ---- four lanes at a time --------------------------------------------------------------------------
+
+// The rasterisers' attributes, rounded up four at a time: GCC's and clang's vector types, which
+// become 128-bit vector instructions (WebAssembly's included). Comparisons give lanes of 0 or -1.
+typedef float FroundF4 __attribute__((vector_size(16)));
+typedef int32_t FroundI4 __attribute__((vector_size(16)));
+typedef float FroundF2 __attribute__((vector_size(8)));
+typedef int32_t FroundI2 __attribute__((vector_size(8)));
+typedef double FroundD2 __attribute__((vector_size(16)));
+
+FROUND_INLINE FroundF4 fround_splat4(float x)
+{
+    return FroundF4{x, x, x, x};
+}
+
+FROUND_INLINE FroundF4 fround_load4(const float* p)
+{
+    FroundF4 v;
+    std::memcpy(&v, p, 16);
+    return v;
+}
+
+FROUND_INLINE void fround_store4(float* p, FroundF4 v)
+{
+    std::memcpy(p, &v, 16);
+}
+
+// fround_upIf on each lane whose `up` is -1.
+FROUND_INLINE FroundF4 fround_upIf4(FroundF4 f, FroundI4 up)
+{
+    FroundI4 u;
+    std::memcpy(&u, &f, 16);
+    u += up & ((u >> 31) | 1);
+    std::memcpy(&f, &u, 16);
+    return f;
+}
+
+// A sum rounded up without leaving float: s, the sum to nearest, and its exact error
+// e = (a + b) - s by Knuth's branch-free two-sum, which is exact whenever s is finite (subnormals
+// included; none of its later steps overflows then). s lies below the exact sum exactly when
+// e > 0, and is then a nonzero finite float, which moves up one. A sum of finite operands that
+// overflows to -infinity rounds up to -FLT_MAX, one step too; every other infinite or NaN sum
+// (e is NaN then) is right as it is.
+FROUND_INLINE FroundF4 fround_upAdd4(FroundF4 a, FroundF4 b)
+{
+    const FroundF4 s = a + b;
+    const FroundF4 bs = s - a;
+    const FroundF4 as = s - bs;
+    const FroundF4 e = (a - as) + (b - bs);
+    const FroundF4 ninf = fround_splat4(-INFINITY);
+    return fround_upIf4(s, (e > 0.0f) | ((s == ninf) & (a > ninf) & (b > ninf)));
+}
+
+FROUND_INLINE FroundF4 fround_upSub4(FroundF4 a, FroundF4 b)
+{
+    return fround_upAdd4(a, -b);
+}
+
+// Lanes 0, 1 (lo) and 2, 3 (hi) as doubles.
+FROUND_INLINE FroundD2 fround_lo2(FroundF4 a)
+{
+    return __builtin_convertvector(__builtin_shufflevector(a, a, 0, 1), FroundD2);
+}
+
+FROUND_INLINE FroundD2 fround_hi2(FroundF4 a)
+{
+    return __builtin_convertvector(__builtin_shufflevector(a, a, 2, 3), FroundD2);
+}
+
+// Exact (or, for quotients, never ambiguous) double lanes rounded up to float: fround_upNarrow.
+FROUND_INLINE FroundF4 fround_upNarrow4(FroundD2 lo, FroundD2 hi)
+{
+    const FroundF2 flo = __builtin_convertvector(lo, FroundF2), fhi = __builtin_convertvector(hi, FroundF2);
+    const FroundI2 ulo = __builtin_convertvector(__builtin_convertvector(flo, FroundD2) < lo, FroundI2);
+    const FroundI2 uhi = __builtin_convertvector(__builtin_convertvector(fhi, FroundD2) < hi, FroundI2);
+    return fround_upIf4(__builtin_shufflevector(flo, fhi, 0, 1, 2, 3), __builtin_shufflevector(ulo, uhi, 0, 1, 2, 3));
+}
+
+FROUND_INLINE FroundF4 fround_upMul4(FroundF4 a, FroundF4 b)
+{
+    return fround_upNarrow4(fround_lo2(a) * fround_lo2(b), fround_hi2(a) * fround_hi2(b));
+}
+
+FROUND_INLINE FroundF4 fround_upDiv4(FroundF4 a, FroundF4 b)
+{
+    return fround_upNarrow4(fround_lo2(a) / fround_lo2(b), fround_hi2(a) / fround_hi2(b));
+}
+
 // ---- the operations the engine calls: in the current mode ------------------------------------------
 
 
@@ -221,8 +358,8 @@ struct FroundPlainOps {
     FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
 };
 
-// For the rasterisers, which run only inside renderer passes: rounding up, known at compile time.
-// Natively the plain operators (the pass has selected the mode).
+// For the rasterisers, which run only inside renderer passes: rounding up, known at compile time,
+// on single floats and on four lanes. Natively the plain operators (the pass has selected the mode).
 struct FroundUpOps {
 #if FROUND_SOFTWARE
     FROUND_INLINE float add(float a, float b) const { return fround_upAdd(a, b); }
@@ -230,11 +367,19 @@ struct FroundUpOps {
     FROUND_INLINE float mul(float a, float b) const { return fround_upNarrow((double)a * (double)b); }
     FROUND_INLINE float div(float a, float b) const { return fround_upNarrow((double)a / (double)b); }
     FROUND_INLINE int64_t toInt(float x) const { return (int64_t)std::ceil(x); }
+    FROUND_INLINE FroundF4 add(FroundF4 a, FroundF4 b) const { return fround_upAdd4(a, b); }
+    FROUND_INLINE FroundF4 sub(FroundF4 a, FroundF4 b) const { return fround_upSub4(a, b); }
+    FROUND_INLINE FroundF4 mul(FroundF4 a, FroundF4 b) const { return fround_upMul4(a, b); }
+    FROUND_INLINE FroundF4 div(FroundF4 a, FroundF4 b) const { return fround_upDiv4(a, b); }
 #else
     FROUND_INLINE float add(float a, float b) const { return a + b; }
     FROUND_INLINE float sub(float a, float b) const { return a - b; }
     FROUND_INLINE float mul(float a, float b) const { return a * b; }
     FROUND_INLINE float div(float a, float b) const { return a / b; }
     FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
+    FROUND_INLINE FroundF4 add(FroundF4 a, FroundF4 b) const { return a + b; }
+    FROUND_INLINE FroundF4 sub(FroundF4 a, FroundF4 b) const { return a - b; }
+    FROUND_INLINE FroundF4 mul(FroundF4 a, FroundF4 b) const { return a * b; }
+    FROUND_INLINE FroundF4 div(FroundF4 a, FroundF4 b) const { return a / b; }
 #endif
 };

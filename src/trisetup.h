@@ -59,26 +59,31 @@ inline bool coords_ok(const ProjVertex* v)
     return std::fabs(v->x) <= MaxCoordinate && std::fabs(v->y) <= MaxCoordinate;  // false for NaN
 }
 
-// A corner after the sort: position and the variant's attributes side by side (q[0] is invZ),
-// so that the per-attribute lines below run over one small array.
-template <int N>
-struct Vert {
-    float x, y;
-    float q[N];
-};
-
-// Attribute arrays of the walk are padded to whole groups of four floats, so that the per-row
-// lines run as whole vector operations (the padding lanes hold zeros and are never read).
+// Attribute arrays are padded to whole groups of four floats, and every per-attribute line runs
+// as four-lane operations on the groups: lane by lane the same operations in the same order, so
+// the same results. (The padding lanes hold zeros, or whatever the zeros give, and are never read.)
 constexpr int padded(int n)
 {
     return (n + 3) & ~3;
 }
 
-// Lanes the per-row lines run over: the padded groups, except where each operation is a software
-// rounding, which is not spent on lanes nobody reads.
-constexpr int lanes(int n)
+constexpr int groups(int n)
 {
-    return FROUND_SOFTWARE ? n : padded(n);
+    return padded(n) / 4;
+}
+
+// A corner after the sort: position and the variant's attributes side by side (q[0] is invZ),
+// so that the per-attribute lines below run over one small array.
+template <int N>
+struct Vert {
+    float x, y;
+    alignas(16) float q[padded(N)];
+};
+
+// Group i of an attribute array.
+inline FroundF4 group(const float* q, int i)
+{
+    return fround_load4(q + 4 * i);
 }
 
 // The left and right edges during the walk, with the attributes along the left one. Those are
@@ -87,7 +92,7 @@ constexpr int lanes(int n)
 // eager walk would have.
 template <int N>
 struct Edges {
-    float lx, ldx, rx, rdx;
+    FroundF4 x, dx;  // lane 0: the left edge's x at the current row and its step, lane 1: the right's
     alignas(16) float lq[padded(N)];
     alignas(16) float ldq[padded(N)];
     const Vert<N>* ls;  // the left edge runs from ls to le, first serving row lstart
@@ -96,23 +101,40 @@ struct Edges {
     float ldy, lpre;
     bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
 
-    // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope.
-    void setLeft(const Vert<N>& s, const Vert<N>& e, long startRow)
+    // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope,
+    // the left one (sl -> el) in lane 0, the right one (sr -> er) in lane 1, side by side; only
+    // the lanes in `which` (Left, Right) take their results.
+    enum { Left = 1, Right = 2 };
+    void set(int which, const Vert<N>& sl, const Vert<N>& el, const Vert<N>& sr, const Vert<N>& er, long startRow)
     {
-        ldy = F.sub(e.y, s.y);
-        lpre = F.sub((float)startRow, s.y);
-        ldx = F.div(F.sub(e.x, s.x), ldy);
-        lx = F.add(s.x, F.mul(lpre, ldx));
-        ls = &s;
-        le = &e;
-        lstart = startRow;
-        lqReady = false;
+        const FroundF4 sx = {sl.x, sr.x, sl.x, sr.x}, sy = {sl.y, sr.y, sl.y, sr.y};
+        const FroundF4 ex = {el.x, er.x, el.x, er.x}, ey = {el.y, er.y, el.y, er.y};
+        const FroundF4 dy = F.sub(ey, sy);
+        const FroundF4 pre = F.sub(fround_splat4((float)startRow), sy);
+        const FroundF4 d = F.div(F.sub(ex, sx), dy);
+        const FroundF4 at = F.add(sx, F.mul(pre, d));
+        if (which & Left) {
+            x[0] = at[0];
+            dx[0] = d[0];
+            ldy = dy[0];
+            lpre = pre[0];
+            ls = &sl;
+            le = &el;
+            lstart = startRow;
+            lqReady = false;
+        }
+        if (which & Right) {
+            x[1] = at[1];
+            dx[1] = d[1];
+        }
     }
     void setLeftAttributes(long row)
     {
-        for (int k = 0; k < N; k++) {
-            ldq[k] = F.div(F.sub(le->q[k], ls->q[k]), ldy);
-            lq[k] = F.add(ls->q[k], F.mul(lpre, ldq[k]));
+        const FroundF4 dy = fround_splat4(ldy), pre = fround_splat4(lpre);
+        for (int i = 0; i < groups(N); i++) {
+            const FroundF4 d = F.div(F.sub(group(le->q, i), group(ls->q, i)), dy);
+            fround_store4(ldq + 4 * i, d);
+            fround_store4(lq + 4 * i, F.add(group(ls->q, i), F.mul(pre, d)));
         }
         for (long r = lstart; r < row; r++)
             stepAttributes();
@@ -120,13 +142,8 @@ struct Edges {
     }
     void stepAttributes()
     {
-        for (int k = 0; k < lanes(N); k++)
-            lq[k] = F.add(lq[k], ldq[k]);
-    }
-    void setRight(const Vert<N>& s, const Vert<N>& e, long startRow)
-    {
-        rdx = F.div(F.sub(e.x, s.x), F.sub(e.y, s.y));
-        rx = F.add(s.x, F.mul(F.sub((float)startRow, s.y), rdx));
+        for (int i = 0; i < groups(N); i++)
+            fround_store4(lq + 4 * i, F.add(group(lq, i), group(ldq, i)));
     }
 };
 
@@ -177,7 +194,7 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     const long y0 = to_int(s0->y), y1 = to_int(s1->y), y2 = to_int(s2->y);
     if (std::signbit(s2->y) || y0 >= ScreenH || y0 == y2)
         return;
-    Vert<N> p0, p1, p2;
+    Vert<N> p0{}, p1{}, p2{};  // zero padding lanes
     p0.x = s0->x, p0.y = s0->y, p1.x = s1->x, p1.y = s1->y, p2.x = s2->x, p2.y = s2->y;
     load(*s0, p0.q);
     load(*s1, p1.q);
@@ -200,43 +217,45 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
     const bool longLeft = W > 0.0f;
     Edges<N> g{};  // every field is set before use; zero keeps the compiler sure of it
-    auto setShort = [&](const Vert<N>& s, const Vert<N>& e, long startRow) {
-        if (longLeft)
-            g.setRight(s, e, startRow);
-        else
-            g.setLeft(s, e, startRow);
-    };
+    const int longSide = longLeft ? g.Left : g.Right, shortSide = longLeft ? g.Right : g.Left;
     // Rows [first, end): the upper half down to row y1, where the edge that ended at P1 continues
     // to P2 (prestep y1 - P1.y), then the lower half; nothing below the screen.
     const long end = y2 < ScreenH ? y2 : ScreenH;
     long first, switchRow;
+    const Vert<N>* ss = &p0;  // the short edge the walk starts with, if any
+    const Vert<N>* se = &p1;
+    int sides = longSide;
     if (p1.y < 0.0f) {
         // Upper half wholly above row 0: both edges evaluated at row 0, lower half only.
         first = 0;
         switchRow = -1;
-        setShort(p1, p2, 0);
+        ss = &p1, se = &p2;
+        sides |= shortSide;
     } else {
         first = y0 < 0 ? 0 : y0;  // top clip: a vertex above row 0 starts the walk at row 0
         switchRow = y1;
         if (first < y1)  // else a flat top: no upper rows, the edge P0 -> P1 is never used
-            setShort(p0, p1, first);
+            sides |= shortSide;
     }
     if (longLeft)
-        g.setLeft(p0, p2, first);
+        g.set(sides, p0, p2, *ss, *se, first);
     else
-        g.setRight(p0, p2, first);
+        g.set(sides, *ss, *se, p0, p2, first);
 
     // The walk. A row whose span covers no column on screen only advances the edges (the span
     // routine would draw nothing from it).
     int32_t offset = (int32_t)first * (int32_t)ScreenW;
     for (long r = first; r < end; r++, offset += (int32_t)ScreenW) {
         if (r == switchRow)
-            setShort(p1, p2, r);
-        const int32_t x1 = to_column(g.lx), x2 = to_column(g.rx);
+            g.set(shortSide, p1, p2, p1, p2, r);
+        const int32_t x1 = to_column(g.x[0]), x2 = to_column(g.x[1]);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
-                for (int k = 0; k < N; k++)
-                    dqdx[k] = F.div(F.sub(F.sub(p1.q[k], p0.q[k]), F.mul(t, F.sub(p2.q[k], p0.q[k]))), gradW);
+                const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
+                for (int i = 0; i < groups(N); i++) {
+                    const FroundF4 q0 = group(p0.q, i);
+                    fround_store4(dqdx + 4 * i, F.div(F.sub(F.sub(group(p1.q, i), q0), F.mul(t4, F.sub(group(p2.q, i), q0))), w4));
+                }
                 grad(dqdx);
                 gradReady = true;
             }
@@ -245,14 +264,15 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
             // before, the column and the edge are within a factor of two and the difference is
             // exact (Sterbenz): no rounding to do.
-            const float sub = g.lx >= 0.5f || g.lx <= -2.0f ? (float)x1 - g.lx : F.sub((float)x1, g.lx);
+            const float lx = g.x[0];
+            const float sub = lx >= 0.5f || lx <= -2.0f ? (float)x1 - lx : F.sub((float)x1, lx);
             alignas(16) float q[padded(N)];
-            for (int k = 0; k < lanes(N); k++)
-                q[k] = F.add(g.lq[k], F.mul(sub, dqdx[k]));
+            const FroundF4 sub4 = fround_splat4(sub);
+            for (int i = 0; i < groups(N); i++)
+                fround_store4(q + 4 * i, F.add(group(g.lq, i), F.mul(sub4, group(dqdx, i))));
             row(offset, x1, x2, q);
         }
-        g.lx = F.add(g.lx, g.ldx);  // advanced as floats, so rows accumulate no fixed-point error
-        g.rx = F.add(g.rx, g.rdx);
+        g.x = F.add(g.x, g.dx);  // advanced as floats, so rows accumulate no fixed-point error
         if (g.lqReady)
             g.stepAttributes();
     }

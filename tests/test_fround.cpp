@@ -53,6 +53,17 @@ float soft(Op op, float a, float b, FroundMode m)
     }
 }
 
+// Rounding up four lanes at a time (the rasterisers' operations).
+FroundF4 softUp4(Op op, FroundF4 a, FroundF4 b)
+{
+    switch (op) {
+    case Add: return fround_upAdd4(a, b);
+    case Sub: return fround_upSub4(a, b);
+    case Mul: return fround_upMul4(a, b);
+    default: return fround_upDiv4(a, b);
+    }
+}
+
 // The hardware's result in the mode in force; volatile so that nothing is folded at compile time.
 float hard(Op op, float a, float b)
 {
@@ -70,7 +81,8 @@ struct Pair {
 };
 
 // Runs every operation in every mode over the pairs; the software results are computed with the
-// unit in round-to-nearest (their double arithmetic needs it), the hardware's in the mode.
+// unit in round-to-nearest (their double arithmetic needs it), the hardware's in the mode. Rounding
+// up is checked on single floats and, four pairs at a time, on four lanes.
 void checkPairs(const std::vector<Pair>& pairs)
 {
     std::vector<float> want(pairs.size());
@@ -87,6 +99,19 @@ void checkPairs(const std::vector<Pair>& pairs)
                     failures++;
                     ADD_FAILURE() << std::hexfloat << pairs[i].a << " " << OpNames[op] << " " << pairs[i].b << " rounded "
                                   << ModeNames[mi] << ": software " << got << ", hardware " << want[i];
+                }
+            }
+            for (size_t i = 0; Modes[mi] == FroundMode_Up && i + 4 <= pairs.size() && failures < 5; i += 4) {
+                FroundF4 a, b;
+                for (int k = 0; k < 4; k++)
+                    a[k] = pairs[i + k].a, b[k] = pairs[i + k].b;
+                const FroundF4 got = softUp4(Op(op), a, b);
+                for (int k = 0; k < 4; k++) {
+                    if (!same(got[k], want[i + k])) {
+                        failures++;
+                        ADD_FAILURE() << std::hexfloat << a[k] << " " << OpNames[op] << " " << b[k]
+                                      << " rounded up in four lanes: software " << got[k] << ", hardware " << want[i + k];
+                    }
                 }
             }
         }
@@ -153,6 +178,48 @@ TEST(Fround, RandomOperandsMatchTheHardwareModes)
     for (int i = 0; i < 500000; i++)
         pairs.push_back({fromBits(rng() & 0x83FFFFFFu), fromBits((rng() & 0x807FFFFFu) | ((uint32_t)(rng() % 130) << 23))});
     checkPairs(pairs);
+}
+
+TEST(Fround, SeriesOfSumsRoundedUpMatchTheHardwareMode)
+{
+    // Starts and steps of every kind: in one binade for thousands of steps, crossing binades and
+    // zero, steps far below and far above a unit, and the special values.
+    std::mt19937 rng(11);
+    std::vector<Pair> series;
+    const std::vector<float> edges = edgeValues();
+    for (float v : edges)
+        for (float d : edges)
+            series.push_back({v, d});
+    for (int i = 0; i < 20000; i++) {
+        const float v = fromBits((rng() & 0x807FFFFFu) | ((uint32_t)(100 + rng() % 60) << 23));
+        const float d = fromBits((rng() & 0x807FFFFFu) | ((uint32_t)(100 + rng() % 60) << 23));
+        series.push_back({v, d});
+        series.push_back({std::fabs(v), std::fabs(d)});
+        series.push_back({std::fabs(v), std::ldexp(std::fabs(d), -20 - (int)(rng() % 10))});
+    }
+    const int Steps = 300;
+    std::vector<float> want(series.size() * Steps);
+    ASSERT_EQ(0, std::fesetround(FE_UPWARD));
+    for (size_t i = 0; i < series.size(); i++) {
+        volatile float v = series[i].a;
+        const float d = series[i].b;
+        for (int k = 0; k < Steps; k++)
+            want[i * Steps + k] = v = v + d;
+    }
+    std::fesetround(FE_TONEAREST);
+    int failures = 0;
+    for (size_t i = 0; i < series.size() && failures < 5; i++) {
+        FroundUpSeries s(series[i].a, series[i].b);
+        for (int k = 0; k < Steps; k++) {
+            s.next();
+            if (!same(s.value(), want[i * Steps + k])) {
+                failures++;
+                ADD_FAILURE() << std::hexfloat << series[i].a << " + " << series[i].b << " step " << k + 1
+                              << " rounded up: software " << s.value() << ", hardware " << want[i * Steps + k];
+                break;
+            }
+        }
+    }
 }
 
 TEST(Fround, ConversionsToIntegersMatchLrintf)

@@ -121,9 +121,10 @@ TEST(Web, LivePositionStaysWithinOneRowOfTheAudioClock)
 }
 
 // The browser's frame rate per scene: the web build's --benchmark table, printed beside the native
-// one (a speed target is a benchmark's business, not a pass or fail here: the goal is 300 frames
-// per second for every scene, and the lines below the goal are marked). What must hold is that
-// the benchmark runs the whole show in the browser and times every scene.
+// one run right after it, with the browser's share of the native rate (a speed target is a
+// benchmark's business, not a pass or fail here, least of all on a shared machine: the goal is
+// half the native rate or better for every scene, and the lines below it are marked). What must
+// hold is that the benchmark runs the whole show in the browser and times every scene.
 TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
 {
     REQUIRE_WEB_SITE();
@@ -153,8 +154,11 @@ TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
         scenes++;
         EXPECT_GT(frames, 0) << line;
         const std::string nativeLine = lineStarting(nativeOut, std::string(name) + " ");
-        std::printf("web     %s%s\nnative  %s\n", line.c_str(), fps < 300.0f ? "   (below 300 fps)" : "",
-                    nativeLine.c_str());
+        float nativeFps = 0;
+        std::sscanf(nativeLine.c_str(), "%*s frames %*d median %*f ms p99 %*f ms %f fps", &nativeFps);
+        const float share = nativeFps > 0 ? 100.0f * fps / nativeFps : 0.0f;
+        std::printf("web     %s\nnative  %s\n        %.0f %% of native%s\n", line.c_str(), nativeLine.c_str(), share,
+                    share < 50.0f ? "   (below half)" : "");
     }
     EXPECT_EQ(scenes, 11) << out;
 }

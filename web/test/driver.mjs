@@ -13,6 +13,18 @@
 //                                             that fail and a retry, chapters and links, a hidden
 //                                             tab, offline after one visit, a phone; prints "page
 //                                             ..." lines (SHOTDIR: screenshots of the start screen)
+//   node driver.mjs frames SITE SECONDS ORDER THROTTLE
+//                                             plays the show with sound from ORDER for SECONDS with
+//                                             the CPU slowed THROTTLE times (as a phone is), and
+//                                             prints "frames ..." figures of the animation frames:
+//                                             how many, and how many came later than 1.5 frames
+//                                             of the display's rate after the one before
+//   node driver.mjs profile SITE OUTFILE ARG...
+//                                             runs the program with ARG... under the browser's
+//                                             profiler; writes its .cpuprofile to OUTFILE and
+//                                             prints the functions that took the most time
+//                                             (named when the site is linked with
+//                                             CMAKE_EXE_LINKER_FLAGS=--profiling-funcs)
 //
 // Environment: TIDEWATER_NPM (folder with node_modules/puppeteer-core; default build-web/npm),
 // CHROMIUM (default /usr/bin/chromium).
@@ -35,7 +47,7 @@ function fail(message) {
 
 const [job, site, ...rest] = process.argv.slice(2);
 if (!job || !site || !fs.existsSync(path.join(site, "index.html")))
-    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS | page SITE [SHOTDIR] (see the file)");
+    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS | page SITE [SHOTDIR] | frames SITE SECONDS ORDER THROTTLE | profile SITE OUTFILE ARG... (see the file)");
 
 function launch(profile) {
     return puppeteer.launch({
@@ -55,7 +67,8 @@ function collectErrors(page, errors) {
     page.on("console", (m) => m.type() === "error" && !/^Failed to load resource/.test(m.text()) && errors.push(m.text()));
 }
 
-async function withPage(query, body) {
+// before(page), when given, runs before the page is opened (throttling, profiling).
+async function withPage(query, body, before) {
     const {server, url} = await serve(site, 0);
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), "tidewater-chromium-"));
     const browser = await launch(profile);
@@ -64,6 +77,8 @@ async function withPage(query, body) {
         const errors = [];
         collectErrors(page, errors);
         await page.setViewport({width: 960, height: 600});
+        if (before)
+            await before(page);
         await page.goto(url + "index.html" + query, {waitUntil: "load"});
         await page.waitForFunction(() => window.tidewater && window.tidewater.module, {timeout: 120000});
         return await body(page, errors);
@@ -401,7 +416,93 @@ async function pageJob() {
     return 0;
 }
 
-const jobs = {run: runJob, music: musicJob, live: liveJob, page: pageJob};
+// The animation frames of a live run: every interval between two, taken in the page's own
+// requestAnimationFrame callbacks, which run in the same task as the program's frame. A frame is
+// dropped when its interval exceeds 1.5 times the display's (the first 2 s, loading the scene,
+// are not counted). The display's interval is the median one of an idle page before the show.
+async function framesJob() {
+    const seconds = Number(rest[0] || 30);
+    const order = Number(rest[1] || 15);
+    const throttle = Number(rest[2] || 1);
+    const query = "?autostart=1&args=" + encodeURIComponent("--start " + order);
+    return withPage(query, async (page, errors) => {
+        await page.waitForFunction(() => window.tidewater.reports.some((r) => r.playing), {timeout: 60000});
+        const intervals = await page.evaluate((seconds) => new Promise((resolve) => {
+            const out = [];
+            let last = 0;
+            const start = performance.now();
+            const tick = (now) => {
+                if (last && now - start > 2000)
+                    out.push(now - last);
+                last = now;
+                if (now - start < (seconds + 2) * 1000)
+                    requestAnimationFrame(tick);
+                else
+                    resolve(out);
+            };
+            requestAnimationFrame(tick);
+        }), seconds);
+        const sorted = [...intervals].sort((a, b) => a - b);
+        const median = sorted[sorted.length >> 1] || 0;
+        const period = 1000 / 60;
+        const dropped = intervals.filter((t) => t > 1.5 * period).length;
+        // Frames the display showed no new picture in: each long interval stands for round(t / period) - 1.
+        const missed = intervals.reduce((n, t) => n + Math.max(0, Math.round(t / period) - 1), 0);
+        const pos = await page.evaluate(() => window.tidewater.module.ccall("webcheck_position", "number", [], []) >>> 0)
+            .catch(() => 0);
+        console.log(`frames ${intervals.length} median ${median.toFixed(2)} ms worst ${sorted[sorted.length - 1].toFixed(1)} ms ` +
+                    `late ${dropped} (${(100 * dropped / intervals.length).toFixed(2)} %) missed ${missed} ` +
+                    `(${(100 * missed / (intervals.length + missed)).toFixed(2)} %) throttle ${throttle} ` +
+                    `last ${pos >>> 16}:${pos & 0xFFFF} errors ${errors.length}`);
+        for (const e of errors)
+            console.log("page error: " + e);
+        return 0;
+    }, async (page) => {
+        const cdp = await page.createCDPSession();
+        await cdp.send("Emulation.setCPUThrottlingRate", {rate: throttle});
+    });
+}
+
+// The program under the browser's sampling profiler: self time per function, from the profile's
+// samples (WebAssembly functions are named when the build keeps its names, --profiling-funcs).
+async function profileJob() {
+    const outFile = rest[0];
+    const args = rest.slice(1);
+    if (!outFile)
+        fail("profile needs an output file");
+    const query = "?autostart=1&args=" + encodeURIComponent(args.join(" "));
+    let cdp;
+    return withPage(query, async (page, errors) => {
+        await page.evaluate(() => window.tidewater.ended);
+        const {profile} = await cdp.send("Profiler.stop");
+        fs.writeFileSync(outFile, JSON.stringify(profile));
+        const self = new Map();
+        const byId = new Map(profile.nodes.map((n) => [n.id, n]));
+        const counts = new Map();
+        for (const id of profile.samples)
+            counts.set(id, (counts.get(id) || 0) + 1);
+        let total = 0;
+        for (const [id, n] of counts) {
+            const name = byId.get(id).callFrame.functionName || "(anonymous)";
+            self.set(name, (self.get(name) || 0) + n);
+            total += n;
+        }
+        for (const [name, n] of [...self].sort((a, b) => b[1] - a[1]).slice(0, 25))
+            console.log(`${(100 * n / total).toFixed(1).padStart(5)} %  ${name}`);
+        for (const line of await page.evaluate(() => window.tidewater.stdout))
+            console.log(line);
+        for (const e of errors)
+            console.log("page error: " + e);
+        return 0;
+    }, async (page) => {
+        cdp = await page.createCDPSession();
+        await cdp.send("Profiler.enable");
+        await cdp.send("Profiler.setSamplingInterval", {interval: 200});
+        await cdp.send("Profiler.start");
+    });
+}
+
+const jobs = {run: runJob, music: musicJob, live: liveJob, page: pageJob, frames: framesJob, profile: profileJob};
 if (!jobs[job])
     fail("unknown job " + job);
 jobs[job]().then((rc) => process.exit(rc), (e) => fail(e.stack || e.message));
