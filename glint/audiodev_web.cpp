@@ -37,8 +37,9 @@ EM_JS(int, web_audioOpen, (int rate, int queueFrames), {
         return 0;
     }
     // pos/frame: the worklet played frame `pos` at context frame `frame` (valid when `synced`).
+    // seekFrame: the first frame produced after the latest flush (read by the checks).
     const audio = {node: node, sent: 0, pos: 0, frame: 0, synced: false, late: 0, started: false,
-                   queue: queueFrames};
+                   queue: queueFrames, seekFrame: 0};
     Module.tidewaterAudioState = audio;
     // Fill up to the queue length: frames produced so far minus frames played.
     audio.fill = () => {
@@ -111,7 +112,7 @@ EM_JS(void, web_audioFlush, (void), {
         return;
     // Everything produced so far goes; the worklet plays on from the next frame produced.
     audio.node.port.postMessage({flush: audio.sent});
-    audio.pos = audio.sent;
+    audio.pos = audio.seekFrame = audio.sent;
     audio.synced = false;
     audio.fill();
 });

@@ -248,10 +248,12 @@ void modplay_setCurrentPosition(uint16_t order, uint16_t row)
     // The module may have run out before the seek; it plays again from the new position, and
     // what was rendered from the old one is not played any more.
     s_endSample = -1;
-    if (s_deviceOpen)
-        audiodev_flush();
     modplay_resetMarks(static_cast<uint16_t>(openmpt_module_get_current_order(s_chan)),
                        static_cast<uint16_t>(openmpt_module_get_current_row(s_chan)));
+    // After the new marks: a flush may render the next frames at once (the browser refills its
+    // queue in it), and their stamps must stay.
+    if (s_deviceOpen)
+        audiodev_flush();
     audiodev_unlock();
 }
 

@@ -6,9 +6,10 @@
 //                                             OUTDIR, prints its output; exits with its exit code
 //   node driver.mjs music SITE               renders the music offline in the browser and prints
 //                                             "music FRAMES HASH"
-//   node driver.mjs live SITE SECONDS        plays the show with sound for SECONDS, then Escape;
-//                                             prints "live ..." figures of the polled position
-//                                             against the audio clock
+//   node driver.mjs live SITE SECONDS [CHAPTER]  plays the show with sound for SECONDS (from
+//                                             CHAPTER's link, #CHAPTER), then Escape; prints
+//                                             "live ..." figures of the polled position against
+//                                             the audio clock
 //   node driver.mjs page SITE [SHOTDIR]      the page as people use it, in one browser: files
 //                                             that fail and a retry, chapters and links, a hidden
 //                                             tab, offline after one visit, a phone; prints "page
@@ -47,7 +48,7 @@ function fail(message) {
 
 const [job, site, ...rest] = process.argv.slice(2);
 if (!job || !site || !fs.existsSync(path.join(site, "index.html")))
-    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS | page SITE [SHOTDIR] | frames SITE SECONDS ORDER THROTTLE | profile SITE OUTFILE ARG... (see the file)");
+    fail("usage: driver.mjs run SITE OUTDIR ARG... | music SITE | live SITE SECONDS [CHAPTER] | page SITE [SHOTDIR] | frames SITE SECONDS ORDER THROTTLE | profile SITE OUTFILE ARG... (see the file)");
 
 function launch(profile) {
     return puppeteer.launch({
@@ -150,14 +151,19 @@ function installHeard() {
     };
 }
 
-// The row timing of the music (from the program in the page) and the sample rate.
-async function rowInfo(page) {
-    return page.evaluate(() => {
-        const t = window.tidewater;
+// The row timing of the music (from the program in the page), the sample rate, and where the
+// music heard starts: a run from CHAPTER seeks there, and the frames from the seek's `frame` on
+// (numbered from the device's opening, those the seek dropped included) play the music from the
+// chapter's position.
+async function rowInfo(page, chapter) {
+    return page.evaluate((chapter) => {
+        const t = window.tidewater, M = t.module;
         const last = t.reports[t.reports.length - 1];
-        return {rows: t.module.ccall("webcheck_rowTimes", "string", [], []), late: last.late,
-                rate: t.module.audioContext.sampleRate};
-    });
+        const c = chapter ? t.chapters.find((c) => c.name === chapter) : {order: 0, row: 0};
+        const seek = {frame: chapter ? M.tidewaterAudioState.seekFrame : 0, order: c.order, row: c.row};
+        return {rows: M.ccall("webcheck_rowTimes", "string", [], []), late: last.late,
+                rate: M.audioContext.sampleRate, seek};
+    }, chapter);
 }
 
 // How far the polled rows stray from the rows heard: samples are [pos, heard frame] pairs.
@@ -166,8 +172,10 @@ function compareRows(samples, info) {
     const rows = info.rows.trim().split("\n").map((l) => l.split(" ").map(Number));
     const rank = new Map();
     rows.forEach(([o, r], i) => rank.has((o << 16) | r) || rank.set((o << 16) | r, i));  // the first time
+    const {seek} = info;
+    const from = rows[rank.get((seek.order << 16) | seek.row)][2];  // the music's time at the seek
     const rowAt = (frame) => {
-        const t = frame / info.rate;
+        const t = from + (frame - seek.frame) / info.rate;
         let lo = 0, hi = rows.length - 1;
         while (lo < hi) {
             const mid = (lo + hi + 1) >> 1;
@@ -180,8 +188,8 @@ function compareRows(samples, info) {
     };
     let worst = 0, unknown = 0, counted = 0;
     for (const [pos, frame] of samples) {
-        if (frame < 0)
-            continue;  // before the music's first frame reached the speaker
+        if (frame < seek.frame)
+            continue;  // before the music's first frame (after the seek) reached the speaker
         const polled = rank.get(pos);
         if (polled === undefined) {
             unknown++;
@@ -196,7 +204,7 @@ function compareRows(samples, info) {
 // Every animation frame for SECONDS: the polled position against the row being heard.
 async function liveJob() {
     const seconds = Number(rest[0] || 30);
-    return withPage("?autostart=1", async (page, errors) => {
+    return withPage("?autostart=1" + (rest[1] ? "#" + rest[1] : ""), async (page, errors) => {
         await page.waitForFunction(() => window.tidewater.reports.some((r) => r.playing), {timeout: 60000});
         await page.evaluate(installHeard);
         const samples = await page.evaluate((seconds) => new Promise((resolve) => {
@@ -211,7 +219,7 @@ async function liveJob() {
             };
             requestAnimationFrame(tick);
         }), seconds);
-        const info = await rowInfo(page);
+        const info = await rowInfo(page, rest[1]);
         // Held for a few frames, as a hand would: the program looks for keys once per frame.
         await page.keyboard.down("Escape");
         await new Promise((resolve) => setTimeout(resolve, 150));
