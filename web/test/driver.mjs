@@ -6,10 +6,11 @@
 //                                             OUTDIR, prints its output; exits with its exit code
 //   node driver.mjs music SITE               renders the music offline in the browser and prints
 //                                             "music FRAMES HASH"
-//   node driver.mjs live SITE SECONDS [CHAPTER]  plays the show with sound for SECONDS (from
-//                                             CHAPTER's link, #CHAPTER), then Escape; prints
-//                                             "live ..." figures of the polled position against
-//                                             the audio clock
+//   node driver.mjs live SITE SECONDS [CHAPTER]
+//                                             plays the show with sound for SECONDS (from the
+//                                             chapter's link #CHAPTER), then Escape; prints "live
+//                                             ..." figures of the polled position against the
+//                                             audio clock
 //   node driver.mjs page SITE [SHOTDIR]      the page as people use it, in one browser: files
 //                                             that fail and a retry, chapters and links, a hidden
 //                                             tab, offline after one visit, a phone; prints "page
