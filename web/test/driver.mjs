@@ -160,7 +160,7 @@ async function rowInfo(page, chapter) {
     return page.evaluate((chapter) => {
         const t = window.tidewater, M = t.module;
         const last = t.reports[t.reports.length - 1];
-        const c = chapter ? t.chapters.find((c) => c.name === chapter) : {order: 0, row: 0};
+        const c = chapter ? t.chapters.find((x) => x.name === chapter) : {order: 0, row: 0};
         const seek = {frame: chapter ? M.tidewaterAudioState.seekFrame : 0, order: c.order, row: c.row};
         return {rows: M.ccall("webcheck_rowTimes", "string", [], []), late: last.late,
                 rate: M.audioContext.sampleRate, seek};
