@@ -1,9 +1,15 @@
 #pragma once
-// What the operating system tells the program about itself, apart from the window: one
-// implementation per platform (glint_os.cpp for Linux and the browser).
+// What the operating system tells the program about itself, and the file-system operations whose
+// meaning differs between systems: one implementation per platform (glint_os_posix.cpp for Linux
+// and the browser).
 
 #include <string>
 
 // The directory of the running executable with a trailing separator, or "" when the system
 // cannot tell (the browser has no executable file).
 std::string glint_exeDir();
+// Makes the directory PATH unless it exists. 1 when PATH is a directory now; 0 with errno set,
+// EEXIST meaning that PATH exists and is not a directory.
+int glint_makeDirectory(const char* path);
+// Renames FROM to TO, replacing a file TO in one step. 1 on success; 0 with errno set.
+int glint_replaceFile(const char* from, const char* to);

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include "glint.h"
+#include "glint_interface.h"
 #include "log.h"
 
 namespace Glint {
@@ -188,3 +189,14 @@ void Window::DisplayShowCursor(bool show)
 }
 
 }  // namespace Glint
+
+// ---- the frame loop, run by the program itself ---------------------------------------------------
+
+int glint_runLoop(int (*frame)(void), int (*finish)(void))
+{
+    while (frame()) {
+    }
+    return finish();
+}
+
+int glint_presentsAtOnce(void) { return 1; }

@@ -171,11 +171,14 @@ static void glint_webTick(void)
     Glint::web_ended(rc);
 }
 
-void glint_runLoop(int (*frame)(void), int (*finish)(void))
+int glint_runLoop(int (*frame)(void), int (*finish)(void))
 {
     s_frame = frame;
     s_finish = finish;
     // 0 frames per second: the browser's animation frames. No infinite loop: main returns.
     emscripten_set_main_loop(glint_webTick, 0, 0);
     Glint::web_loopStarted();
+    return 0;
 }
+
+int glint_presentsAtOnce(void) { return 0; }

@@ -22,7 +22,8 @@ int capture_audio(const int16_t* samples, int frames);  // interleaved stereo 16
 int capture_close(void);
 int capture_failed(void);
 int64_t capture_getFrames(void);
-// The signal that interrupted the capture (SIGINT, SIGTERM or SIGHUP), or 0.
+// What interrupted the capture, as a POSIX signal number (2: Ctrl-C, 15: terminate, 1: the
+// terminal or console closed), or 0.
 int capture_interrupted(void);
 // 1 when OUT names a video file (by its extension).
 int capture_isVideoFile(const char* out);

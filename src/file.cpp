@@ -20,7 +20,8 @@ struct DataFile {
 
 static DataFile s_datafile = {0, 0, nullptr};
 static FILE* s_fp = nullptr;
-static void* s_memImage = nullptr;  // backing bytes of a datafile mounted from memory
+static unsigned char* s_mem = nullptr;  // a copy of a datafile mounted from memory
+static uint64_t s_memSize = 0;
 
 static uint32_t file_u32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -36,24 +37,29 @@ static void file_error(char* error, size_t errorSize, const char* format, ...) {
     va_end(args);
 }
 
-// Reads and checks the header and directory from fp; on success the stream becomes the mounted
-// one. Every check is done against the real length of the file, so nothing later can read outside
-// it: the directory must fit, every entry must lie inside, every name must end with its NUL.
-static int file_mountStream(FILE* fp, const char* label, char* error, size_t errorSize) {
-    file_unmountData();
-    if (fseeko(fp, 0, SEEK_END) != 0) {
-        file_error(error, errorSize, "datafile '%s' cannot be read", label);
-        std::fclose(fp);
-        return 0;
+// The mounted image is either a stream (s_fp) or bytes in memory (s_mem); file_readAt reads
+// either. Returns the bytes delivered.
+static size_t file_readAt(uint64_t at, void* dst, size_t count) {
+    if (s_mem) {
+        if (at >= s_memSize) return 0;
+        const size_t n = count < s_memSize - at ? count : size_t(s_memSize - at);
+        std::memcpy(dst, s_mem + at, n);
+        return n;
     }
-    const uint64_t fileSize = uint64_t(ftello(fp));
-    std::rewind(fp);
+    if (!s_fp || fseeko(s_fp, off_t(at), SEEK_SET) != 0) return 0;
+    return std::fread(dst, 1, count, s_fp);
+}
 
+// Reads and checks the header and directory of the image just placed in s_fp or s_mem (fileSize
+// bytes long); on failure it is unmounted again. Every check is done against the real length of
+// the image, so nothing later can read outside it: the directory must fit, every entry must lie
+// inside, every name must end with its NUL.
+static int file_mountImage(uint64_t fileSize, const char* label, char* error, size_t errorSize) {
     unsigned char header[FileHeaderSize];
-    if (fileSize < FileHeaderSize || std::fread(header, 1, FileHeaderSize, fp) != FileHeaderSize) {
+    if (fileSize < FileHeaderSize || file_readAt(0, header, FileHeaderSize) != FileHeaderSize) {
         file_error(error, errorSize, "datafile '%s' is corrupt: header truncated (%llu of %u bytes)", label,
                    (unsigned long long)fileSize, FileHeaderSize);
-        std::fclose(fp);
+        file_unmountData();
         return 0;
     }
     const uint32_t ident = file_u32(header);
@@ -72,7 +78,7 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
         *o = 0;
         file_error(error, errorSize, "datafile '%s' is not a tidewater datafile (it starts with \"%s\", not \"QXDT\")",
                    label, shown);
-        std::fclose(fp);
+        file_unmountData();
         return 0;
     }
     const uint32_t numFiles = file_u32(header + 4);
@@ -81,16 +87,16 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
         file_error(error, errorSize,
                    "datafile '%s' is corrupt: directory of %u entries ends at byte %llu, past the end of the file (%llu bytes)",
                    label, numFiles, (unsigned long long)dirEnd, (unsigned long long)fileSize);
-        std::fclose(fp);
+        file_unmountData();
         return 0;
     }
 
     const size_t dirBytes = size_t(numFiles) * FileEntrySize;
     unsigned char* raw = static_cast<unsigned char*>(mem_malloc(dirBytes));
-    if (dirBytes && std::fread(raw, 1, dirBytes, fp) != dirBytes) {
+    if (dirBytes && file_readAt(FileHeaderSize, raw, dirBytes) != dirBytes) {
         file_error(error, errorSize, "datafile '%s' cannot be read (directory)", label);
         mem_free(raw);
-        std::fclose(fp);
+        file_unmountData();
         return 0;
     }
     FileEntry* entries = static_cast<FileEntry*>(mem_malloc(numFiles ? numFiles * sizeof(FileEntry) : 1));
@@ -107,7 +113,7 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
                        label, i);
             mem_free(entries);
             mem_free(raw);
-            std::fclose(fp);
+            file_unmountData();
             return 0;
         }
         if (uint64_t(e.offset) + e.size > fileSize) {
@@ -116,7 +122,7 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
                        label, i, e.name, e.size, e.offset, (unsigned long long)fileSize);
             mem_free(entries);
             mem_free(raw);
-            std::fclose(fp);
+            file_unmountData();
             return 0;
         }
     }
@@ -124,8 +130,19 @@ static int file_mountStream(FILE* fp, const char* label, char* error, size_t err
     s_datafile.ident = ident;
     s_datafile.numFiles = numFiles;
     s_datafile.entries = entries;
-    s_fp = fp;
     return 1;
+}
+
+// Mounts the open stream fp (the mount owns it from here on).
+static int file_mountStream(FILE* fp, const char* label, char* error, size_t errorSize) {
+    file_unmountData();
+    s_fp = fp;
+    if (fseeko(fp, 0, SEEK_END) != 0) {
+        file_error(error, errorSize, "datafile '%s' cannot be read", label);
+        file_unmountData();
+        return 0;
+    }
+    return file_mountImage(uint64_t(ftello(fp)), label, error, errorSize);
 }
 
 static FILE* file_openDatafile(const char* name) {
@@ -148,31 +165,15 @@ int file_tryMountData(const char* name, char* error, size_t errorSize) {
 
 int file_tryMountMemory(const void* data, size_t size, char* error, size_t errorSize) {
     file_unmountData();
-    // fmemopen needs a non-empty buffer; an empty image is simply a truncated header.
-    void* copy = std::malloc(size ? size : 1);
+    unsigned char* copy = static_cast<unsigned char*>(std::malloc(size ? size : 1));
     if (!copy) {
         file_error(error, errorSize, "datafile '<memory>' is too large (%zu bytes)", size);
         return 0;
     }
     if (size) std::memcpy(copy, data, size);
-    FILE* fp = fmemopen(copy, size ? size : 1, "rb");
-    if (!fp) {
-        std::free(copy);
-        file_error(error, errorSize, "datafile '<memory>' cannot be opened");
-        return 0;
-    }
-    if (!size) {
-        std::fclose(fp);
-        std::free(copy);
-        file_error(error, errorSize, "datafile '<memory>' is corrupt: header truncated (0 of %u bytes)", FileHeaderSize);
-        return 0;
-    }
-    if (!file_mountStream(fp, "<memory>", error, errorSize)) {
-        std::free(copy);
-        return 0;
-    }
-    s_memImage = copy;
-    return 1;
+    s_mem = copy;
+    s_memSize = size;
+    return file_mountImage(size, "<memory>", error, errorSize);
 }
 
 int file_mountData(const char* name) {
@@ -196,8 +197,9 @@ void file_unmountData(void) {
     s_fp = nullptr;
     mem_free(s_datafile.entries);
     s_datafile = {0, 0, nullptr};
-    std::free(s_memImage);
-    s_memImage = nullptr;
+    std::free(s_mem);
+    s_mem = nullptr;
+    s_memSize = 0;
 }
 
 // The last path component: scanning back from the last character to index 1, the text after the
@@ -233,9 +235,8 @@ static int file_readRange(const FileEntry* e, unsigned char* dst, int64_t from, 
     std::memset(dst, 0, size_t(count));
     const int64_t begin = from < 0 ? 0 : from;
     const int64_t end = from + count < int64_t(e->size) ? from + count : int64_t(e->size);
-    if (begin >= end || !s_fp) return 0;
-    if (fseeko(s_fp, off_t(e->offset) + off_t(begin), SEEK_SET) != 0) return 0;
-    return int(std::fread(dst + (begin - from), 1, size_t(end - begin), s_fp));
+    if (begin >= end) return 0;
+    return int(file_readAt(uint64_t(e->offset) + uint64_t(begin), dst + (begin - from), size_t(end - begin)));
 }
 
 int file_read(FileHandle handle, void* buffer, int count) {

@@ -40,10 +40,13 @@ int glint_wasClosed(void);
 // The facade's window, for tests and diagnostics.
 Glint::Window* glint_getWindow(void);
 
-#ifdef __EMSCRIPTEN__
-// Browser only (glint_web.cpp): hands the frame loop to the browser and returns at once. frame()
-// runs once per animation frame (fixed-step runs without a window run several per animation
-// frame, as fast as they go) until it returns 0; then finish() runs and the page learns the exit
-// code.
-void glint_runLoop(int (*frame)(void), int (*finish)(void));
-#endif
+// ---- the frame loop (one implementation per platform) ------------------------------------------
+// Runs frame() until it returns 0, then finish(), and returns finish()'s exit code (desktop:
+// glint_sdl.cpp). In the browser (glint_web.cpp) it hands the loop to the browser and returns 0
+// at once: frame() runs once per animation frame (fixed-step runs without a window run several per
+// animation frame, as fast as they go) until it returns 0; then finish() runs and the page learns
+// the exit code.
+int glint_runLoop(int (*frame)(void), int (*finish)(void));
+// 1 when a presented frame is seen at once (desktop); 0 when the display shows nothing until the
+// program returns to the browser.
+int glint_presentsAtOnce(void);

@@ -150,14 +150,7 @@ int main(int argc, char** argv)
     int rc = start(argc, argv);
     if (rc != Running)
         return rc;
-#ifdef __EMSCRIPTEN__
-    // The browser owns the loop: it calls frame() from its animation frames and finish() at the
-    // end, after main has returned.
-    glint_runLoop(frame, finish);
-    return 0;
-#else
-    while (frame()) {
-    }
-    return finish();
-#endif
+    // In the browser this returns at once; the browser calls frame() from its animation frames
+    // and finish() at the end, after main has returned.
+    return glint_runLoop(frame, finish);
 }

@@ -124,10 +124,8 @@ void progress_inc(void)
     // Each step is held for 50 ms of wall time; in fixed-step runs wall time means nothing. In the
     // browser loading runs before the page gets its turn to show anything: holding would only
     // keep the page frozen longer.
-#ifndef __EMSCRIPTEN__
-    if (!glint_isFixedStep())
+    if (glint_presentsAtOnce() && !glint_isFixedStep())
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-#endif
     s_current++;
     if (s_current > s_total)
         s_current = s_total;

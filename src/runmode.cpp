@@ -3,7 +3,9 @@
 #include "capture.h"
 #include "effect.h"
 #include "fingerprint.h"
+#include "glint_console.h"
 #include "glint_interface.h"
+#include "glint_os.h"
 #include "kb.h"
 #include "log.h"
 #include "mem.h"
@@ -16,8 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using Clock = std::chrono::steady_clock;
 
@@ -158,7 +158,7 @@ int runmode_begin(const Options* o)
     s_lastProgress = -1.0;
     s_lastDecile = -1;
     s_shotFailed = 0;
-    s_tty = isatty(2);
+    s_tty = glint_stderrIsTerminal();
     MusicPos end = o->hasEnd ? o->end : MusicPos{27, 8};
     double tEnd = modplay_getTimeAt(end.order, end.row);
     double tStart = o->hasStart ? modplay_getTimeAt(o->start.order, o->start.row) : 0.0;
@@ -189,7 +189,7 @@ int runmode_begin(const Options* o)
     s_shotsLeft = o->numShots;
     s_shotsOpen = o->numShots > 0;
     std::memset(s_shotTaken, 0, sizeof s_shotTaken);
-    if (s_shotsOpen && mkdir(o->outDir, 0777) != 0 && errno != EEXIST) {
+    if (s_shotsOpen && !glint_makeDirectory(o->outDir) && errno != EEXIST) {
         std::printf("shots: cannot create directory %s: %s\n", o->outDir, std::strerror(errno));
         return 0;
     }

@@ -4,12 +4,8 @@
 # targets: no tools, tests or benchmarks are built here, and the host's pkg-config packages are
 # never looked at.
 
-# The platform halves: the browser's instead of SDL2's, no libpng (screenshots are written by a
-# small encoder of their own).
-list(REMOVE_ITEM ENGINE_SOURCES ${CMAKE_SOURCE_DIR}/glint/glint_sdl.cpp ${CMAKE_SOURCE_DIR}/src/audiodev.cpp
-     ${CMAKE_SOURCE_DIR}/src/pngout.cpp)
-file(GLOB WEB_SOURCES CONFIGURE_DEPENDS src/*_web.cpp glint/*_web.cpp)
-list(APPEND ENGINE_SOURCES ${WEB_SOURCES})
+# The platform halves are the browser's (glint/*_web.cpp, chosen in CMakeLists.txt) instead of
+# SDL2's; no libpng (screenshots are written by a small encoder of their own).
 
 # WebAssembly has no rounding modes; the engine rounds in software where it needs a direction.
 add_compile_options(-fno-rounding-math)

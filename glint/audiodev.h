@@ -1,5 +1,5 @@
 // audiodev: the platform audio output. One device, interleaved stereo int16, fed by a callback.
-// Natively (audiodev.cpp, SDL2) the callback runs on the audio thread and everything the main
+// On the desktop (audiodev_sdl.cpp, SDL2) the callback runs on the audio thread and everything the main
 // thread shares with it is guarded by audiodev_lock/audiodev_unlock. In the browser
 // (audiodev_web.cpp) the callback runs on the main thread whenever the page's audio worklet wants
 // more, and the lock does nothing.
