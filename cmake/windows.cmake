@@ -44,7 +44,7 @@ target_include_directories(tidewater_engine SYSTEM PUBLIC ${OPENMPT_INCLUDE} ${P
 target_compile_definitions(tidewater_engine PUBLIC TIDEWATER_VERSION="${PROJECT_VERSION}" SDL_MAIN_HANDLED)
 target_link_libraries(tidewater_engine PUBLIC SDL2::SDL2-static ${OPENMPT_LIB} ${PNG_LIB} ${Z_LIB})
 
-# The GUI subsystem: a double click opens no console window (glint_os_win.cpp attaches to the
+# The GUI subsystem: a double click opens no console window (glint_console_win.cpp attaches to the
 # terminal's console when there is one).
 add_executable(tidewater WIN32 src/main.cpp)
 target_link_libraries(tidewater PRIVATE tidewater_engine)
