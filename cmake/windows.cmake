@@ -48,8 +48,8 @@ target_link_libraries(tidewater_engine PUBLIC SDL2::SDL2-static ${OPENMPT_LIB} $
 # terminal's console when there is one).
 add_executable(tidewater WIN32 src/main.cpp)
 target_link_libraries(tidewater PRIVATE tidewater_engine)
-# One file: the C and C++ runtimes and winpthreads linked in, only system DLLs imported.
-target_link_options(tidewater PRIVATE -static -static-libgcc -static-libstdc++)
+# One file: the C and C++ runtimes and winpthreads linked in, only system DLLs imported; no symbols.
+target_link_options(tidewater PRIVATE -static -static-libgcc -static-libstdc++ -s)
 
 # The datafile comes from the native build (it is the same on every platform) and lies beside
 # the program, where the program looks for it.
