@@ -126,6 +126,18 @@ TEST(Fingerprint, WebBuildShowIsTheSame)
     checkShow(lines, "web build");
 }
 
+// And the Windows program under Wine (./test --windows sets TIDEWATER_WINDOWS_EXE).
+TEST(Fingerprint, WindowsBuildShowIsTheSame)
+{
+    const char* exe = std::getenv("TIDEWATER_WINDOWS_EXE");
+    if (!exe)
+        GTEST_SKIP() << "the Windows build is checked by ./test --windows";
+    std::string log;
+    const auto lines = runShow(&log, std::string("wine \"") + exe + "\" --headless");
+    ASSERT_FALSE(lines.empty()) << log;
+    checkShow(lines, "Windows build");
+}
+
 TEST(Fingerprint, HashesFollowTheSceneAndTheOrder)
 {
     std::vector<uint32_t> a(64000, 0x102030u), b = a;

@@ -98,21 +98,31 @@ const Golden s_closing[] = {
 };
 // clang-format on
 
-// Runs the program headless with `args` and the shots `list` (order:row,...) into `dir`: the native
-// build, or with `web` the web build in headless Chromium (./test --web sets TIDEWATER_WEB_SITE to
-// the built site; the web tests skip without it).
-void runShots(const std::string& args, const std::string& list, const std::filesystem::path& dir, bool web)
+// Where a run's frames are rendered: the native program, the web build in headless Chromium
+// (./test --web sets TIDEWATER_WEB_SITE to the built site) or the Windows program under Wine
+// (./test --windows sets TIDEWATER_WINDOWS_EXE). The other builds' tests skip without theirs.
+enum class Build { Native, Web, Windows };
+
+const char* buildName(Build b)
+{
+    return b == Build::Native ? "native" : b == Build::Web ? "web" : "windows";
+}
+
+// Runs the program headless with `args` and the shots `list` (order:row,...) into `dir`.
+void runShots(const std::string& args, const std::string& list, const std::filesystem::path& dir, Build build)
 {
     namespace fs = std::filesystem;
     fs::remove_all(dir);
     const std::string runArgs = "--headless " + args + " --shots " + list;
     std::string cmd;
-    if (web) {
+    if (build == Build::Web) {
         cmd = std::string("node \"") + TIDEWATER_SOURCE_DIR + "/web/test/driver.mjs\" run \"" +
               std::getenv("TIDEWATER_WEB_SITE") + "\" \"" + dir.string() + "\" " + runArgs + " --out /shots";
     } else {
         fs::create_directories(dir);
-        cmd = std::string("\"") + TIDEWATER_EXE + "\" " + runArgs + " --out \"" + dir.string() + "\"";
+        cmd = build == Build::Windows ? std::string("wine \"") + std::getenv("TIDEWATER_WINDOWS_EXE") + "\" "
+                                      : std::string("\"") + TIDEWATER_EXE + "\" ";
+        cmd += runArgs + " --out \"" + dir.string() + "\"";
     }
     const std::string log = dir.string() + ".log";
     cmd += " > \"" + log + "\" 2>&1";
@@ -121,17 +131,18 @@ void runShots(const std::string& args, const std::string& list, const std::files
 
 // Runs the program once for the table's positions with `args` and compares each frame's hash.
 template <size_t N>
-void checkShots(const Golden (&table)[N], const std::string& args, const char* folder, bool web = false)
+void checkShots(const Golden (&table)[N], const std::string& args, const char* folder, Build build = Build::Native)
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) / (std::string(folder) + (web ? "-web" : ""));
+    const fs::path dir = fs::path(TIDEWATER_BINARY_DIR) /
+                         (std::string(folder) + (build == Build::Native ? "" : std::string("-") + buildName(build)));
     std::string list;
     for (const Golden& g : table) {
         if (!list.empty())
             list += ',';
         list += std::string(g.shot, 2) + ":" + std::string(g.shot + 3, 2);
     }
-    runShots(args, list, dir, web);
+    runShots(args, list, dir, build);
     if (testing::Test::HasFatalFailure())
         return;
 
@@ -148,7 +159,7 @@ void checkShots(const Golden (&table)[N], const std::string& args, const char* f
             std::printf("    {\"%s\", %-40s 0x%016llxull},\n", g.shot, ("\"" + std::string(g.what) + "\",").c_str(),
                         (unsigned long long)hash);
         else
-            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed in the " << (web ? "web" : "native")
+            EXPECT_EQ(hash, g.hash) << g.shot << " (" << g.what << ") changed in the " << buildName(build)
                                     << " build: look at " << (dir / g.shot).string() << ".png";
     }
 }
@@ -178,17 +189,40 @@ TEST(Golden, ClosingFramesMatchTheirHashes)
 TEST(Golden, WebBuildFramesMatchTheSameHashes)
 {
     REQUIRE_WEB_SITE();
-    checkShots(s_golden, "--start 5", "golden-shots", true);
+    checkShots(s_golden, "--start 5", "golden-shots", Build::Web);
 }
 
 TEST(Golden, WebBuildOpeningFramesMatchTheSameHashes)
 {
     REQUIRE_WEB_SITE();
-    checkShots(s_opening, "--end 5", "golden-opening", true);
+    checkShots(s_opening, "--end 5", "golden-opening", Build::Web);
 }
 
 TEST(Golden, WebBuildClosingFramesMatchTheSameHashes)
 {
     REQUIRE_WEB_SITE();
-    checkShots(s_closing, "--start 25", "golden-closing", true);
+    checkShots(s_closing, "--start 25", "golden-closing", Build::Web);
+}
+
+#define REQUIRE_WINDOWS_EXE()                                            \
+    if (!std::getenv("TIDEWATER_WINDOWS_EXE"))                           \
+    GTEST_SKIP() << "the Windows build is checked by ./test --windows"
+
+// And in the Windows program under Wine: its C runtime and compiler, the same frames.
+TEST(Golden, WindowsBuildFramesMatchTheSameHashes)
+{
+    REQUIRE_WINDOWS_EXE();
+    checkShots(s_golden, "--start 5", "golden-shots", Build::Windows);
+}
+
+TEST(Golden, WindowsBuildOpeningFramesMatchTheSameHashes)
+{
+    REQUIRE_WINDOWS_EXE();
+    checkShots(s_opening, "--end 5", "golden-opening", Build::Windows);
+}
+
+TEST(Golden, WindowsBuildClosingFramesMatchTheSameHashes)
+{
+    REQUIRE_WINDOWS_EXE();
+    checkShots(s_closing, "--start 25", "golden-closing", Build::Windows);
 }
