@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 
 std::string glint_exeDir() {
@@ -13,4 +14,24 @@ std::string glint_exeDir() {
     if (!slash) return "";
     slash[1] = 0;
     return buf;
+}
+
+static volatile sig_atomic_t s_quitSignal;
+
+static void onQuitSignal(int sig)
+{
+    s_quitSignal = sig;
+}
+
+void glint_catchQuitSignals() {
+    struct sigaction sa = {};
+    sa.sa_handler = onQuitSignal;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+bool glint_quitSignalled() {
+    return s_quitSignal != 0;
 }
