@@ -1,8 +1,10 @@
 #include "glint_os.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 std::string glint_exeDir() {
@@ -34,4 +36,23 @@ void glint_catchQuitSignals() {
 
 bool glint_quitSignalled() {
     return s_quitSignal != 0;
+}
+
+int glint_silenceStderr() {
+    std::fflush(stderr);
+    int saved = dup(2);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0)
+        dup2(null, 2);
+    if (null >= 0)
+        close(null);
+    return saved;
+}
+
+void glint_restoreStderr(int saved) {
+    if (saved < 0)
+        return;
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
 }

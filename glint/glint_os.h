@@ -13,3 +13,9 @@ std::string glint_exeDir();
 // signal only asks; the handler then removes itself, so a second one ends the process at once.
 void glint_catchQuitSignals();
 bool glint_quitSignalled();
+
+// Standard error sent to /dev/null until glint_restoreStderr (given what this returned): for
+// libraries that report to the terminal themselves (the sound system's configuration errors on a
+// machine without a sound card) where the program says what failed in its own words.
+int glint_silenceStderr();
+void glint_restoreStderr(int saved);

@@ -441,7 +441,18 @@ TEST_F(Program, LiveAndMuteRuns)
     EXPECT_EQ(0, r.code) << r.out;
     r = run("--headless --start 5 --end 5:8", "SDL_AUDIODRIVER=dummy");
     EXPECT_EQ(0, r.code) << r.out;
+    // No sound device: the program's two lines (what failed, what to do), and nothing of the
+    // sound system's own diagnostics (ALSA's, on a machine without a sound card).
+    const std::string advice = "; --mute plays the show without sound\n";
     r = run("--headless --start 5 --end 5:8", "SDL_AUDIODRIVER=no-such-driver");
     EXPECT_EQ(1, r.code);
-    EXPECT_TRUE(has(r.out, "Failed to initialize audio output device\n")) << r.out;
+    EXPECT_EQ("Failed to initialize audio output device\nmodplay: no sound output (Audio target 'no-such-driver' not "
+              "available)" + advice, r.out);
+    r = run("--headless --start 5 --end 5:8", "SDL_AUDIODRIVER=alsa");
+    if (r.code != 0) {  // no sound card here
+        EXPECT_EQ(1, r.code);
+        EXPECT_TRUE(r.out.rfind("Failed to initialize audio output device\nmodplay: no sound output (", 0) == 0) << r.out;
+        EXPECT_EQ(2, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
+        EXPECT_TRUE(has(r.out, advice)) << r.out;
+    }
 }
