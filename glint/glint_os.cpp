@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 std::string glint_exeDir() {
@@ -23,12 +24,17 @@ static volatile sig_atomic_t s_quitSignal;
 static void onQuitSignal(int sig)
 {
     s_quitSignal = sig;
+    // Asked once: the next SIGTERM or SIGINT ends the process.
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
 }
 
 void glint_catchQuitSignals() {
+    // SDL would turn these signals into its quit event, but only where it initialises after a
+    // first one has put the defaults back: these signals are ours alone.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
     struct sigaction sa = {};
     sa.sa_handler = onQuitSignal;
-    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);

@@ -10,7 +10,7 @@ std::string glint_exeDir();
 
 // SIGTERM and SIGINT ask the program to end as closing its window does: from then on
 // glint_quitSignalled() is true (the window reports itself closed at its next update). The first
-// signal only asks; the handler then removes itself, so a second one ends the process at once.
+// signal only asks; the defaults are then back, so a second one ends the process at once.
 void glint_catchQuitSignals();
 bool glint_quitSignalled();
 
