@@ -21,8 +21,7 @@ std::string glint_exeDir() {
 
 static volatile sig_atomic_t s_quitSignal;
 
-static void onQuitSignal(int sig)
-{
+static void onQuitSignal(int sig) {
     s_quitSignal = sig;
     // Asked once: the next SIGTERM or SIGINT ends the process.
     signal(SIGTERM, SIG_DFL);

@@ -29,9 +29,9 @@ enum {
     GlitchMask = GlitchSize - 1,
     TextX = 40,
     TextY = 150,
-    CursorChar = 34,  // the font sheet draws this code as the typing cursor
+    CursorChar = 34,    // the font sheet draws this code as the typing cursor
     MessageMax = 64,
-    LogoKey = 2,      // transparent logo pixel
+    LogoKey = 2,        // transparent logo pixel
     LightLevels = 129,  // light table rows the sparks reach from the cloud: levels 0..128
 };
 
