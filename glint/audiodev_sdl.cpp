@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "glint_os.h"
+
 static SDL_AudioDeviceID s_device;
 static AudiodevCallback s_callback;
 static void* s_user;
@@ -34,15 +36,12 @@ static void SDLCALL audiodev_sdlCallback(void*, Uint8* stream, int len)
     s_callback(reinterpret_cast<int16_t*>(stream), len / 4, s_user);
 }
 
-int audiodev_open(int rate, int* bufferFrames, AudiodevCallback callback, void* user)
+// The device itself: SDL's audio subsystem and the default output, paused.
+static int openDevice(int rate, int* bufferFrames)
 {
-    if (s_device)
-        return 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return 0;
     s_initedSubsystem = 1;
-    s_callback = callback;
-    s_user = user;
     SDL_AudioSpec want{}, have{};
     want.freq = rate;
     want.format = AUDIO_S16SYS;
@@ -65,6 +64,20 @@ int audiodev_open(int rate, int* bufferFrames, AudiodevCallback callback, void* 
     s_callbackTime = 0.0;
     s_lateCallbacks = 0;
     return 1;
+}
+
+int audiodev_open(int rate, int* bufferFrames, AudiodevCallback callback, void* user)
+{
+    if (s_device)
+        return 0;
+    s_callback = callback;
+    s_user = user;
+    // Without a sound card the sound system prints its own diagnostics (ALSA's configuration
+    // errors) while SDL probes it; the caller reports the failure and what to do instead.
+    int stderrSaved = glint_silenceStderr();
+    int ok = openDevice(rate, bufferFrames);
+    glint_restoreStderr(stderrSaved);
+    return ok;
 }
 
 void audiodev_start(void)

@@ -2,6 +2,7 @@
 #include "glint.h"
 
 #include "fround.h"
+#include "glint_os.h"
 
 #include <chrono>
 #include <cmath>
@@ -94,6 +95,8 @@ bool Window::Update()
 {
     UpdateMouse();
     UpdateKeyboard();
+    if (!m_closed && glint_quitSignalled())
+        NotifyClosed();
     bool result = PlatformUpdate();
     m_time = fround_add(m_time, m_delta);
     return result;

@@ -133,10 +133,13 @@ public:
     bool IsOpen() const { return m_open; }
     bool IsHeadless() const { return m_headless; }
     int GetFixedStep() const { return m_fixedStep; }
-    // True once the window was closed from outside (close button, window manager).
+    // True once the window was closed from outside (close button, window manager, SIGTERM or
+    // SIGINT through glint_catchQuitSignals); it stays true, so a close that comes while nothing
+    // looks at the keys (loading) is not lost.
     bool WasClosed() const { return m_closed; }
     // Called by a platform half when the window is closed from outside: reported as a quit and
-    // as Escape going down, so the frame loop ends the run exactly as it does for Escape.
+    // as Escape going down in that frame. Escape stays held until a release that never comes,
+    // so the owner must read WasClosed(), not only Escape.
     void NotifyClosed();
     // The live clock's next interval starts now (the display was not shown for a while, as in
     // a hidden browser tab: that time is not one long frame).

@@ -13,3 +13,15 @@ std::string glint_exeDir();
 int glint_makeDirectory(const char* path);
 // Renames FROM to TO, replacing a file TO in one step. 1 on success; 0 with errno set.
 int glint_replaceFile(const char* from, const char* to);
+
+// SIGTERM and SIGINT ask the program to end as closing its window does: from then on
+// glint_quitSignalled() is true (the window reports itself closed at its next update). The first
+// signal only asks; the defaults are then back, so a second one ends the process at once.
+void glint_catchQuitSignals();
+bool glint_quitSignalled();
+
+// Standard error sent to /dev/null until glint_restoreStderr (given what this returned): for
+// libraries that report to the terminal themselves (the sound system's configuration errors on a
+// machine without a sound card) where the program says what failed in its own words.
+int glint_silenceStderr();
+void glint_restoreStderr(int saved);

@@ -51,3 +51,33 @@ int glint_makeDirectory(const char* path) {
 int glint_replaceFile(const char* from, const char* to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : glint_fail();
 }
+
+// Ctrl-C, Ctrl-Break and closing the console ask a live run to end as closing its window does.
+// The first event only asks (returning TRUE keeps the process alive for the frame loop to see
+// it); the handler then goes, so a second Ctrl-C ends the process at once. Windows ends the
+// process by itself a few seconds after a console close, whatever the handler says.
+static volatile LONG s_quitSignal;
+
+static BOOL WINAPI glint_onQuitEvent(DWORD event)
+{
+    InterlockedExchange(&s_quitSignal, 1);
+    SetConsoleCtrlHandler(glint_onQuitEvent, FALSE);
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+void glint_catchQuitSignals() {
+    SetConsoleCtrlHandler(glint_onQuitEvent, TRUE);
+}
+
+bool glint_quitSignalled() {
+    return InterlockedCompareExchange(&s_quitSignal, 0, 0) != 0;
+}
+
+// The sound system on Windows writes nothing to the console by itself: nothing to silence.
+int glint_silenceStderr() {
+    return -1;
+}
+
+void glint_restoreStderr(int saved) {
+    (void)saved;
+}

@@ -155,8 +155,11 @@ bool Window::DisplayUpdate()
         if (!HandleSdlEvent(this, &event))
             return false;  // quit: the frame is not shown
     }
-    if (m_closed)
-        return true;  // the window is being closed: show nothing more
+    if (m_closed) {
+        // Off the screen at once, even while loading goes on; the run ends at its next check.
+        SDL_HideWindow(window);
+        return true;
+    }
 
     Destination d = ComputeDestination();
     SDL_UpdateTexture(texture, nullptr, m_pixels, (int)(m_width * 4));

@@ -29,9 +29,10 @@ enum {
     GlitchMask = GlitchSize - 1,
     TextX = 40,
     TextY = 150,
-    CursorChar = 34,  // the font sheet draws this code as the typing cursor
+    CursorChar = 34,    // the font sheet draws this code as the typing cursor
     MessageMax = 64,
-    LogoKey = 2,      // transparent logo pixel
+    LogoKey = 2,        // transparent logo pixel
+    LightLevels = 129,  // light table rows the sparks reach from the cloud: levels 0..128
 };
 
 static ImagePack* credits_pack;
@@ -151,8 +152,8 @@ static int init()
 
     light_lut = (uint8_t*)file_readAll("srcdata/credlght.raw", &size);
     s_lightRows = size / 256;
-    if (s_lightRows < 1)
-        return fail("srcdata/credlght.raw: shorter than one row of 256 entries");
+    if (s_lightRows < LightLevels)
+        return fail("srcdata/credlght.raw: shorter than 129 rows of 256 entries (33024 bytes)");
     return 1;
 }
 

@@ -35,7 +35,8 @@ void glint_setVsync(int on);
 void glint_setFrameHook(void (*hook)(const uint32_t* surface, float dt, void* user), void* user);
 
 int glint_isOpen(void);
-// Non-zero once the window was closed from outside; Escape is reported as gone down then too.
+// Non-zero once the window was closed from outside or a quit signal arrived (it stays so);
+// Escape is reported as gone down in that one frame too.
 int glint_wasClosed(void);
 // The facade's window, for tests and diagnostics.
 Glint::Window* glint_getWindow(void);

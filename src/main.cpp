@@ -4,6 +4,7 @@
 #include "effect.h"
 #include "file.h"
 #include "glint_interface.h"
+#include "glint_os.h"
 #include "kb.h"
 #include "log.h"
 #include "math.h"
@@ -93,6 +94,10 @@ static int start(int argc, char** argv)
         return 0;
     }
     runmode_configure(&s_options);
+    // A live run ends on SIGTERM or Ctrl-C as on closing the window: credits and exit 0, even
+    // while loading. Fixed-step runs (capture, screenshots, benchmark) keep their own handling.
+    if (!glint_isFixedStep())
+        glint_catchQuitSignals();
     if (!init(argc, argv))
         return 1;
     if (!runmode_begin(&s_options)) {
@@ -115,7 +120,7 @@ static int start(int argc, char** argv)
 // One iteration of the frame loop; 0 once the run is over.
 static int frame(void)
 {
-    if (kb_keyDown(0x1B))  // Escape, or the window was closed
+    if (kb_keyDown(0x1B) || glint_wasClosed())  // Escape, or the window closed (at any time)
         return 0;
     if (!s_running || runmode_shouldStop())
         return 0;

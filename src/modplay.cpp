@@ -124,6 +124,7 @@ static int modplay_create(const char* name)
         s_deviceFrames = DeviceFrames;
         if (!audiodev_open(ModplayRate, &s_deviceFrames, modplay_deviceCallback, nullptr)) {
             log_stdio("Failed to initialize audio output device\n");
+            log_stdio("modplay: no sound output (%s); --mute plays the show without sound\n", audiodev_error());
             return 0;
         }
         s_deviceOpen = 1;

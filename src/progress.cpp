@@ -91,7 +91,7 @@ static void closingAnimation(void)
         if (height < 1.0f)
             height = 1.0f;
         drawBar(BarWidth, (int)height);
-    } while (e <= PhaseLength);
+    } while (e <= PhaseLength && !glint_wasClosed());
 
     start = timer_getTime();
     do {
@@ -113,7 +113,7 @@ static void closingAnimation(void)
             s_colour = (int)c;
         }
         video_present(0.0f);
-    } while (e <= PhaseLength);
+    } while (e <= PhaseLength && !glint_wasClosed());
 
     if (video_getCurrentBpp() == 8)
         util_clear(video_getBuffer(0), 0, 16000);
@@ -124,14 +124,17 @@ void progress_inc(void)
     // Each step is held for 50 ms of wall time; in fixed-step runs wall time means nothing. In the
     // browser loading runs before the page gets its turn to show anything: holding would only
     // keep the page frozen longer.
-    if (glint_presentsAtOnce() && !glint_isFixedStep())
+    // Once the window is closed nobody watches: the rest of loading runs without holding or
+    // animating, so the run ends promptly.
+    const bool watched = !glint_wasClosed();
+    if (glint_presentsAtOnce() && !glint_isFixedStep() && watched)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     s_current++;
     if (s_current > s_total)
         s_current = s_total;
     drawBar(BarWidth, BarHeight);
     // Without a window the frame clock never moves: there is nothing to animate.
-    if (s_current == s_total && glint_isOpen() && video_getBuffer(0))
+    if (s_current == s_total && glint_isOpen() && video_getBuffer(0) && watched)
         closingAnimation();
 }
 

@@ -1,7 +1,9 @@
 // Frame buffers, live palette, presentation and the palette toolbox.
 #include "video.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "fround.h"
@@ -226,11 +228,25 @@ void video_getPalette(uint8_t* palette)
         video_getPal(i, &palette[i * 3], &palette[i * 3 + 1], &palette[i * 3 + 2]);
 }
 
+// Clamps [first, first + count) to the palette; false when nothing is left. The end is formed in
+// 64 bits: any int first and count, INT_MAX included, give the entries they reach.
+static bool clampRange(int* first, int* count)
+{
+    const int begin = *first < 0 ? 0 : *first;
+    const int end = (int)std::min<int64_t>((int64_t)*first + *count, 256);
+    if (end <= begin)
+        return false;
+    *first = begin;
+    *count = end - begin;
+    return true;
+}
+
 void video_setPaletteRange(const uint8_t* palette, int first, int count)
 {
+    if (!clampRange(&first, &count))
+        return;
     for (int i = first; i < first + count; i++)
-        if (i >= 0 && i < 256)
-            video_setPal(i, palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]);
+        video_setPal(i, palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]);
 }
 
 void video_setPaletteWhite(void)
@@ -319,20 +335,6 @@ int video_findPaletteDarkest(const uint8_t* palette)
 static inline uint8_t toComponent(float v)
 {
     return (uint8_t)(fround_toInt(v) & 0xFF);
-}
-
-// Clamps [first, first + count) to the palette; false when nothing is left.
-static bool clampRange(int* first, int* count)
-{
-    int begin = *first < 0 ? 0 : *first;
-    int end = *first + *count;
-    if (end > 256)
-        end = 256;
-    if (end <= begin)
-        return false;
-    *first = begin;
-    *count = end - begin;
-    return true;
 }
 
 void video_fadePaletteFromBlack(const uint8_t* palette, int first, int count, float t)

@@ -4,11 +4,13 @@
 #include <SDL.h>
 
 #include <cfenv>
+#include <csignal>
 #include <cstring>
 #include <vector>
 
 #include "glint.h"
 #include "glint_interface.h"
+#include "glint_os.h"
 #include "kb.h"
 #include "timer.h"
 #include "util.h"
@@ -292,6 +294,29 @@ TEST(GlintWindow, ClosingEndsTheRunLikeEscape)
     EXPECT_FALSE(u.w.Update()) << "the update that sees the quit reports it";
     EXPECT_GT(u.w.GetTime(), before) << "and still advances the clock";
     EXPECT_TRUE(u.w.Update());
+}
+
+// SIGTERM or Ctrl-C in a live run: the first closes the window at its next update, as the window
+// manager's close does, so the run ends with the credits; a second (either) ends the process.
+TEST(GlintWindowDeathTest, QuitSignalClosesTheWindowOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (int sig : {SIGTERM, SIGINT}) {
+        const int other = sig == SIGTERM ? SIGINT : SIGTERM;
+        auto run = [sig, other] {
+            glint_catchQuitSignals();
+            TestWindow t;
+            if (!t.open(1) || !t.w.Update() || t.w.WasClosed())
+                std::exit(4);
+            raise(sig);
+            t.w.Update();
+            if (!t.w.WasClosed() || !t.w.HasKeyGoneDown(GlintKey_Escape))
+                std::exit(5);
+            raise(other);
+            std::exit(6);
+        };
+        EXPECT_EXIT(run(), ::testing::KilledBySignal(other), "") << sig;
+    }
 }
 
 TEST(GlintWindow, FixedStepClock)

@@ -1,6 +1,7 @@
 // Loading bar geometry and closing animation; profiler slots and report format.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <unistd.h>
 
 #include <cfenv>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "glint_interface.h"
+#include "kb.h"
 #include "profiler.h"
 #include "progress.h"
 #include "util.h"
@@ -142,6 +144,40 @@ TEST_F(Progress, LastStepCollapsesShrinksAndFades)
     // Further steps keep the count at the total and play the animation again.
     progress_inc();
     EXPECT_EQ(progress_getCurrent(), 3);
+}
+
+// The window closed by the window manager at some step of the loading (before the first, in the
+// middle, before the last with its closing animation, after all of them): the remaining steps
+// present one frame each, with no closing animation, and the close is still known when the frame
+// loop first looks, frames after Escape stopped being 'just pressed'.
+TEST_F(Progress, ACloseWhileLoadingOutlastsIt)
+{
+    for (int closeAt : {0, 8, 16, 17}) {
+        SCOPED_TRACE(closeAt);
+        Frames log;
+        glint_setFrameHook(record, &log);
+        progress_setTotal(17);
+        for (int step = 0; step <= 17; step++) {
+            if (step == closeAt) {
+                SDL_Event e = {};
+                e.type = SDL_WINDOWEVENT;
+                e.window.event = SDL_WINDOWEVENT_CLOSE;
+                Glint::HandleSdlEvent(glint_getWindow(), &e);
+                log.frames.clear();
+            }
+            if (step < 17)
+                progress_inc();
+        }
+        EXPECT_EQ(log.frames.size(), (size_t)(17 - closeAt));
+        EXPECT_TRUE(glint_wasClosed());
+        if (closeAt < 17) {
+            EXPECT_FALSE(kb_keyDown(0x1B)) << "Escape alone is no longer news";
+        }
+        // Closed and reopened, as the next round does: a new window starts open.
+        video_deinit();
+        ASSERT_EQ(video_init(1, 0, 2), 1);
+        EXPECT_FALSE(glint_wasClosed());
+    }
 }
 
 TEST_F(Progress, StepWithoutTotalPlaysTheAnimation)

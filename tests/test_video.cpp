@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -136,6 +137,34 @@ TEST_F(Video, GetPaletteReturnsEightBitComponents)
     EXPECT_EQ(live(13), 0u);
     video_setPaletteRange(p.c, 250, 20);  // clipped at the end, no overrun
     EXPECT_EQ(live(255), rgb6(63, (255 * 7) & 63, 0));
+}
+
+// Ranges at the ends of int (first + count would overflow): each setter and fade touches exactly
+// the entries the range reaches inside the palette.
+TEST_F(Video, PaletteRangesAtTheEndsOfInt)
+{
+    Palette p;
+    for (int i = 0; i < 256; i++)
+        p.set(i, 21, 40, 63);
+    const int Max = INT_MAX, Min = INT_MIN;
+    const struct {
+        int first, count, begin, end;  // entries [begin, end) change
+    } cases[] = {{10, Max, 10, 256}, {-5, Max, 0, 256}, {Max, Max, 0, 0}, {Max, 1, 0, 0},
+                 {Min, Max, 0, 0},   {Min, 1, 0, 0},    {255, Max, 255, 256}, {0, Min, 0, 0}};
+    void (*const fades[])(const uint8_t*, int, int, float) = {video_fadePaletteToBlack, video_fadePaletteFromBlack,
+                                                              video_fadePaletteToWhite, video_fadePaletteFromWhite};
+    for (const auto& c : cases) {
+        for (int f = -1; f < 4; f++) {
+            video_setPaletteBlack();
+            if (f < 0)
+                video_setPaletteRange(p.c, c.first, c.count);
+            else
+                fades[f](p.c, c.first, c.count, 0.5f);
+            for (int i = 0; i < 256; i++)
+                ASSERT_EQ(live(i) != 0, i >= c.begin && i < c.end)
+                    << "first " << c.first << " count " << c.count << " fade " << f << " entry " << i;
+        }
+    }
 }
 
 TEST_F(Video, PresentExpandsBufferZeroIntoTheSurface)

@@ -1,5 +1,8 @@
 // BMP loader through the datafile layer; a loaded image is drawn scaled so that the accepted
-// sizes reach the scaled drawers too.
+// sizes reach the scaled drawers too. The first byte picks how the input becomes a file: taken
+// as it is (headers, short files), or behind an 8-bit header and palette of 1078 bytes whose
+// width and height are the next two bytes, so that small inputs reach the pixel rows (a fuzzer
+// growing inputs from nothing never gets past the header and palette by itself).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -10,7 +13,22 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!render3d_test::mount({{"srcdata/fuzz.bmp", render3d_test::Bytes(data, data + size)}}))
+    if (size == 0)
+        return 0;
+    render3d_test::Bytes file;
+    if ((data[0] & 1) && size >= 3) {
+        file.assign(1078, 0);
+        file[0] = 'B';
+        file[1] = 'M';
+        render3d_test::put32(file, 10, 1078);
+        render3d_test::put32(file, 18, data[1]);
+        render3d_test::put32(file, 22, data[2]);
+        file[28] = 8;
+        file.insert(file.end(), data + 3, data + size);
+    } else {
+        file.assign(data + 1, data + size);
+    }
+    if (!render3d_test::mount({{"srcdata/fuzz.bmp", file}}))
         return 0;
     char error[256];
     Image* image = image_tryLoad("srcdata/fuzz.bmp", (int)(size & 1), 1, error, sizeof(error));
