@@ -16,6 +16,7 @@
 #include "file.h"
 #include "frame_hash.h"
 #include "modplay.h"
+#include "output_lines.h"
 
 namespace {
 
@@ -40,17 +41,6 @@ std::string driver(const std::string& args, int* rc)
         out.append(buf, n);
     *rc = pclose(p);
     return out;
-}
-
-// The line of `out` starting with `prefix`, or "".
-std::string lineStarting(const std::string& out, const std::string& prefix)
-{
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0)
-            return line;
-    return "";
 }
 
 uint64_t s_hash;

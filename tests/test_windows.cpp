@@ -20,6 +20,7 @@
 
 #include "file.h"
 #include "modplay.h"
+#include "output_lines.h"
 
 namespace fs = std::filesystem;
 
@@ -50,17 +51,6 @@ Result sh(const std::string& cmd)
     const int status = pclose(p);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
     return r;
-}
-
-// The line of `out` starting with `prefix`, or "".
-std::string lineStarting(const std::string& out, const std::string& prefix)
-{
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0)
-            return line;
-    return "";
 }
 
 // A fresh working directory under the build tree.
