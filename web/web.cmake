@@ -18,8 +18,23 @@ add_compile_options(-Wno-missing-braces)
 # Debian's emscripten finds its JavaScript tools (used when linking) only through NODE_PATH.
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 
-# libopenmpt, built from Debian's source with em++ into this tree (once; scripts/web-libopenmpt).
-set(OPENMPT_DIR ${CMAKE_BINARY_DIR}/libopenmpt)
+# libopenmpt, built from Debian's source with em++ once per machine (scripts/web-libopenmpt), into
+# $TIDEWATER_CACHE (default /var/cache/tidewater) beside the Windows build's libraries, so that
+# later builds and clones reuse it; into this tree where that folder cannot be written.
+file(STRINGS ${CMAKE_SOURCE_DIR}/scripts/web-libopenmpt OPENMPT_VERSION_LINE REGEX "^Version=")
+string(REGEX REPLACE "^Version=([^-]*).*" "\\1" OPENMPT_VERSION "${OPENMPT_VERSION_LINE}")
+if(DEFINED ENV{TIDEWATER_CACHE})
+  set(TIDEWATER_CACHE_DEFAULT $ENV{TIDEWATER_CACHE})
+else()
+  set(TIDEWATER_CACHE_DEFAULT /var/cache/tidewater)
+endif()
+set(OPENMPT_DIR ${TIDEWATER_CACHE_DEFAULT}/web-libopenmpt-${OPENMPT_VERSION})
+execute_process(COMMAND mkdir -p ${OPENMPT_DIR} RESULT_VARIABLE OPENMPT_MKDIR ERROR_QUIET)
+execute_process(COMMAND test -w ${OPENMPT_DIR} RESULT_VARIABLE OPENMPT_WRITABLE)
+if(NOT OPENMPT_MKDIR EQUAL 0 OR NOT OPENMPT_WRITABLE EQUAL 0)
+  set(OPENMPT_DIR ${CMAKE_BINARY_DIR}/libopenmpt)
+endif()
+message(STATUS "libopenmpt for the web build: ${OPENMPT_DIR}")
 set(OPENMPT_LIB ${OPENMPT_DIR}/install/lib/libopenmpt.a)
 file(MAKE_DIRECTORY ${OPENMPT_DIR}/install/include)
 add_custom_command(OUTPUT ${OPENMPT_LIB}
