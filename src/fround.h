@@ -275,6 +275,33 @@ FROUND_INLINE FroundF4 fround_upSub4(FroundF4 a, FroundF4 b)
     return fround_upAdd4(a, -b);
 }
 
+// Whether any lane is set.
+FROUND_INLINE bool fround_any4(FroundI4 m)
+{
+    uint64_t lo, hi;
+    std::memcpy(&lo, &m, 8);
+    std::memcpy(&hi, reinterpret_cast<const char*>(&m) + 8, 8);
+    return (lo | hi) != 0;
+}
+
+// fround_upSub4 for differences that are mostly exact (nearby values: within a factor of two of
+// each other the difference is a float, Sterbenz's lemma): when no lane's sum lies below the
+// exact one (and none is -infinity, where it may), the moving is left out.
+FROUND_INLINE FroundF4 fround_upSubNear4(FroundF4 a, FroundF4 b)
+{
+    b = -b;
+    const FroundF4 s = a + b;
+    const FroundF4 bs = s - a;
+    const FroundF4 as = s - bs;
+    const FroundF4 e = (a - as) + (b - bs);
+    const FroundF4 ninf = fround_splat4(-INFINITY);
+    const FroundI4 below = e > 0.0f;
+    const FroundI4 low = s == ninf;
+    if (!fround_any4(below | low))
+        return s;
+    return fround_upIf4(s, below | (low & (a > ninf) & (b > ninf)));
+}
+
 // Lanes 0, 1 (lo) and 2, 3 (hi) as doubles.
 FROUND_INLINE FroundD2 fround_lo2(FroundF4 a)
 {
@@ -369,6 +396,7 @@ struct FroundUpOps {
     FROUND_INLINE int64_t toInt(float x) const { return (int64_t)std::ceil(x); }
     FROUND_INLINE FroundF4 add(FroundF4 a, FroundF4 b) const { return fround_upAdd4(a, b); }
     FROUND_INLINE FroundF4 sub(FroundF4 a, FroundF4 b) const { return fround_upSub4(a, b); }
+    FROUND_INLINE FroundF4 subNear(FroundF4 a, FroundF4 b) const { return fround_upSubNear4(a, b); }
     FROUND_INLINE FroundF4 mul(FroundF4 a, FroundF4 b) const { return fround_upMul4(a, b); }
     FROUND_INLINE FroundF4 div(FroundF4 a, FroundF4 b) const { return fround_upDiv4(a, b); }
 #else
@@ -379,6 +407,7 @@ struct FroundUpOps {
     FROUND_INLINE int64_t toInt(float x) const { return lrintf(x); }
     FROUND_INLINE FroundF4 add(FroundF4 a, FroundF4 b) const { return a + b; }
     FROUND_INLINE FroundF4 sub(FroundF4 a, FroundF4 b) const { return a - b; }
+    FROUND_INLINE FroundF4 subNear(FroundF4 a, FroundF4 b) const { return a - b; }
     FROUND_INLINE FroundF4 mul(FroundF4 a, FroundF4 b) const { return a * b; }
     FROUND_INLINE FroundF4 div(FroundF4 a, FroundF4 b) const { return a / b; }
 #endif

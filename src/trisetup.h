@@ -86,6 +86,31 @@ inline FroundF4 group(const float* q, int i)
     return fround_load4(q + 4 * i);
 }
 
+// The start of up to four edges at once: lane i runs from (sx, sy) to (ex, ey) and is evaluated
+// at `row`. dy and num are its extent in y and x, d = num / dy its step per row and at = sx + pre * d
+// its x at the row, pre = row - sy. The set-up borrows the spare lanes for other quotients of
+// differences (the split's t) and differences (a span width's terms).
+struct EdgeStart {
+    FroundF4 dy, pre, num, d, at;
+};
+
+inline EdgeStart edge_start(FroundF4 sx, FroundF4 sy, FroundF4 ex, FroundF4 ey, float row)
+{
+    EdgeStart e;
+    e.dy = F.subNear(ey, sy);
+    e.pre = F.subNear(fround_splat4(row), sy);
+    e.num = F.subNear(ex, sx);
+    e.d = F.div(e.num, e.dy);
+    e.at = F.add(sx, F.mul(e.pre, e.d));
+    return e;
+}
+
+// Lanes 0 and 1 of v, swapped when `swap`.
+inline FroundF4 swap01(FroundF4 v, bool swap)
+{
+    return swap ? __builtin_shufflevector(v, v, 1, 0, 2, 3) : v;
+}
+
 // The left and right edges during the walk, with the attributes along the left one. Those are
 // set up only once a row of the edge draws something (many small triangles draw no row at all):
 // at the edge's first row as always, then stepped to the row, so every value is the one an
@@ -101,38 +126,23 @@ struct Edges {
     float ldy, lpre;
     bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
 
-    // Each edge is evaluated at the first row it serves: value = start + (row - start y) * slope,
-    // the left one (sl -> el) in lane 0, the right one (sr -> er) in lane 1, side by side; only
-    // the lanes in `which` (Left, Right) take their results.
-    enum { Left = 1, Right = 2 };
-    void set(int which, const Vert<N>& sl, const Vert<N>& el, const Vert<N>& sr, const Vert<N>& er, long startRow)
+    // The left edge from s to e, started in lane `lane` of `start`.
+    void setLeft(const EdgeStart& start, int lane, const Vert<N>* s, const Vert<N>* e, long row)
     {
-        const FroundF4 sx = {sl.x, sr.x, sl.x, sr.x}, sy = {sl.y, sr.y, sl.y, sr.y};
-        const FroundF4 ex = {el.x, er.x, el.x, er.x}, ey = {el.y, er.y, el.y, er.y};
-        const FroundF4 dy = F.sub(ey, sy);
-        const FroundF4 pre = F.sub(fround_splat4((float)startRow), sy);
-        const FroundF4 d = F.div(F.sub(ex, sx), dy);
-        const FroundF4 at = F.add(sx, F.mul(pre, d));
-        if (which & Left) {
-            x[0] = at[0];
-            dx[0] = d[0];
-            ldy = dy[0];
-            lpre = pre[0];
-            ls = &sl;
-            le = &el;
-            lstart = startRow;
-            lqReady = false;
-        }
-        if (which & Right) {
-            x[1] = at[1];
-            dx[1] = d[1];
-        }
+        ldy = start.dy[lane];
+        lpre = start.pre[lane];
+        ls = s;
+        le = e;
+        lstart = row;
+        lqReady = false;
     }
-    void setLeftAttributes(long row)
+    // The left edge's attributes at `row`. diff, when given, holds le->q - ls->q already.
+    void setLeftAttributes(long row, const float* diff)
     {
         const FroundF4 dy = fround_splat4(ldy), pre = fround_splat4(lpre);
         for (int i = 0; i < groups(N); i++) {
-            const FroundF4 d = F.div(F.sub(group(le->q, i), group(ls->q, i)), dy);
+            const FroundF4 dq = diff ? group(diff, i) : F.subNear(group(le->q, i), group(ls->q, i));
+            const FroundF4 d = F.div(dq, dy);
             fround_store4(ldq + 4 * i, d);
             fround_store4(lq + 4 * i, F.add(group(ls->q, i), F.mul(pre, d)));
         }
@@ -200,67 +210,90 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     load(*s1, p1.q);
     load(*s2, p2.q);
 
-    // Split: W is the span width at P1's height. A sliver under one pixel wide is still drawn
-    // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
-    // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
-    // most a pixel or so per row, where the exact gradient would make no visible difference.
-    const float t = F.div(F.sub(p1.y, p0.y), F.sub(p2.y, p0.y));
-    const float W = F.sub(F.sub(p1.x, p0.x), F.mul(t, F.sub(p2.x, p0.x)));
-    if (W == 0.0f)
-        return;
-    const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
-    // The gradients, once the first row draws something.
-    alignas(16) float dqdx[padded(N)] = {};
-    bool gradReady = false;
-
-    // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
-    // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
-    const bool longLeft = W > 0.0f;
-    Edges<N> g{};  // every field is set before use; zero keeps the compiler sure of it
-    const int longSide = longLeft ? g.Left : g.Right, shortSide = longLeft ? g.Right : g.Left;
     // Rows [first, end): the upper half down to row y1, where the edge that ended at P1 continues
-    // to P2 (prestep y1 - P1.y), then the lower half; nothing below the screen.
+    // to P2 (prestep y1 - P1.y), then the lower half; nothing below the screen. The walk starts
+    // with the long edge P0 -> P2 and the short one ss -> se, if any.
     const long end = y2 < ScreenH ? y2 : ScreenH;
     long first, switchRow;
-    const Vert<N>* ss = &p0;  // the short edge the walk starts with, if any
+    const Vert<N>* ss = &p0;
     const Vert<N>* se = &p1;
-    int sides = longSide;
+    bool shortNow = true;
     if (p1.y < 0.0f) {
         // Upper half wholly above row 0: both edges evaluated at row 0, lower half only.
         first = 0;
         switchRow = -1;
         ss = &p1, se = &p2;
-        sides |= shortSide;
     } else {
         first = y0 < 0 ? 0 : y0;  // top clip: a vertex above row 0 starts the walk at row 0
         switchRow = y1;
-        if (first < y1)  // else a flat top: no upper rows, the edge P0 -> P1 is never used
-            sides |= shortSide;
+        shortNow = first < y1;  // else a flat top: no upper rows, the edge P0 -> P1 is never used
     }
+    // Both edges at the first row in lanes 0 (long) and 1 (short), and the split's terms in the
+    // other two: t = (P1.y - P0.y) / (P2.y - P0.y) in lane 2, P1.x - P0.x in lane 3.
+    const EdgeStart start = edge_start(FroundF4{p0.x, ss->x, p0.y, p0.x}, FroundF4{p0.y, ss->y, p0.y, p0.y},
+                                       FroundF4{p2.x, se->x, p1.y, p1.x}, FroundF4{p2.y, se->y, p2.y, p2.y},
+                                       (float)first);
+
+    // Split: W is the span width at P1's height. A sliver under one pixel wide is still drawn
+    // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
+    // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
+    // most a pixel or so per row, where the exact gradient would make no visible difference.
+    const float t = start.d[2];
+    const float W = F.sub(start.num[3], F.mul(t, start.num[0]));
+    if (W == 0.0f)
+        return;
+    const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
+    // The gradients, once the first row draws something, and the attribute differences they
+    // share with the edges from P0.
+    alignas(16) float dqdx[padded(N)] = {};
+    alignas(16) float diff10[padded(N)];
+    alignas(16) float diff20[padded(N)];
+    bool gradReady = false;
+
+    // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
+    // whole triangle; otherwise it is the right one. The other side runs P0 -> P1, then P1 -> P2.
+    // (A flat top's short lane holds no edge: the switch at the first row sets it.)
+    const bool longLeft = W > 0.0f;
+    Edges<N> g{};  // every field is set before use; zero keeps the compiler sure of it
+    g.x = swap01(start.at, !longLeft);
+    g.dx = swap01(start.d, !longLeft);
     if (longLeft)
-        g.set(sides, p0, p2, *ss, *se, first);
-    else
-        g.set(sides, *ss, *se, p0, p2, first);
+        g.setLeft(start, 0, &p0, &p2, first);
+    else if (shortNow)
+        g.setLeft(start, 1, ss, se, first);
 
     // The walk. A row whose span covers no column on screen only advances the edges (the span
     // routine would draw nothing from it).
     int32_t offset = (int32_t)first * (int32_t)ScreenW;
     for (long r = first; r < end; r++, offset += (int32_t)ScreenW) {
-        if (r == switchRow)
-            g.set(shortSide, p1, p2, p1, p2, r);
+        if (r == switchRow) {
+            const EdgeStart e = edge_start(fround_splat4(p1.x), fround_splat4(p1.y), fround_splat4(p2.x),
+                                           fround_splat4(p2.y), (float)r);
+            if (longLeft) {
+                g.x[1] = e.at[0];
+                g.dx[1] = e.d[0];
+            } else {
+                g.x[0] = e.at[0];
+                g.dx[0] = e.d[0];
+                g.setLeft(e, 0, &p1, &p2, r);
+            }
+        }
         const int32_t x1 = to_column(g.x[0]), x2 = to_column(g.x[1]);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
                 const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
                 for (int i = 0; i < groups(N); i++) {
                     const FroundF4 q0 = group(p0.q, i);
-                    fround_store4(dqdx + 4 * i, F.div(F.sub(F.sub(group(p1.q, i), q0), F.mul(t4, F.sub(group(p2.q, i), q0))), w4));
+                    const FroundF4 d10 = F.subNear(group(p1.q, i), q0), d20 = F.subNear(group(p2.q, i), q0);
+                    fround_store4(diff10 + 4 * i, d10);
+                    fround_store4(diff20 + 4 * i, d20);
+                    fround_store4(dqdx + 4 * i, F.div(F.sub(d10, F.mul(t4, d20)), w4));
                 }
                 grad(dqdx);
                 gradReady = true;
             }
             if (!g.lqReady)
-                g.setLeftAttributes(r);
+                g.setLeftAttributes(r, g.ls != &p0 ? nullptr : g.le == &p2 ? diff20 : diff10);
             // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
             // before, the column and the edge are within a factor of two and the difference is
             // exact (Sterbenz): no rounding to do.
