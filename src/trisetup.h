@@ -94,11 +94,11 @@ struct EdgeStart {
     FroundF4 dy, pre, num, d, at;
 };
 
-inline EdgeStart edge_start(FroundF4 sx, FroundF4 sy, FroundF4 ex, FroundF4 ey, float row)
+inline EdgeStart edge_start(FroundF4 sx, FroundF4 sy, FroundF4 ex, FroundF4 ey, FroundF4 row)
 {
     EdgeStart e;
     e.dy = F.subNear(ey, sy);
-    e.pre = F.subNear(fround_splat4(row), sy);
+    e.pre = F.subNear(row, sy);
     e.num = F.subNear(ex, sx);
     e.d = F.div(e.num, e.dy);
     e.at = F.add(sx, F.mul(e.pre, e.d));
@@ -228,18 +228,22 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
         switchRow = y1;
         shortNow = first < y1;  // else a flat top: no upper rows, the edge P0 -> P1 is never used
     }
-    // Both edges at the first row in lanes 0 (long) and 1 (short), and the split's terms in the
-    // other two: t = (P1.y - P0.y) / (P2.y - P0.y) in lane 2, P1.x - P0.x in lane 3.
-    const EdgeStart start = edge_start(FroundF4{p0.x, ss->x, p0.y, p0.x}, FroundF4{p0.y, ss->y, p0.y, p0.y},
-                                       FroundF4{p2.x, se->x, p1.y, p1.x}, FroundF4{p2.y, se->y, p2.y, p2.y},
-                                       (float)first);
+    // Every edge the walk uses, each at the first row it serves: the long one and the short one
+    // from ss at the first row in lanes 0 and 1, and the one from P1 on at row y1 in lane 3 (the
+    // same as lane 1 when the walk starts below P1). Lane 2 holds the split's
+    // t = (P1.y - P0.y) / (P2.y - P0.y).
+    const float lower = switchRow < 0 ? (float)first : (float)switchRow;
+    const EdgeStart start = edge_start(FroundF4{p0.x, ss->x, p0.y, p1.x}, FroundF4{p0.y, ss->y, p0.y, p1.y},
+                                       FroundF4{p2.x, se->x, p1.y, p2.x}, FroundF4{p2.y, se->y, p2.y, p2.y},
+                                       FroundF4{(float)first, (float)first, (float)first, lower});
 
     // Split: W is the span width at P1's height. A sliver under one pixel wide is still drawn
     // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
     // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
     // most a pixel or so per row, where the exact gradient would make no visible difference.
     const float t = start.d[2];
-    const float W = F.sub(start.num[3], F.mul(t, start.num[0]));
+    const float x10 = ss == &p0 ? start.num[1] : F.sub(p1.x, p0.x);  // P1.x - P0.x
+    const float W = F.sub(x10, F.mul(t, start.num[0]));
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
@@ -267,16 +271,11 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     int32_t offset = (int32_t)first * (int32_t)ScreenW;
     for (long r = first; r < end; r++, offset += (int32_t)ScreenW) {
         if (r == switchRow) {
-            const EdgeStart e = edge_start(fround_splat4(p1.x), fround_splat4(p1.y), fround_splat4(p2.x),
-                                           fround_splat4(p2.y), (float)r);
-            if (longLeft) {
-                g.x[1] = e.at[0];
-                g.dx[1] = e.d[0];
-            } else {
-                g.x[0] = e.at[0];
-                g.dx[0] = e.d[0];
-                g.setLeft(e, 0, &p1, &p2, r);
-            }
+            const int side = longLeft ? 1 : 0;
+            g.x[side] = start.at[3];
+            g.dx[side] = start.d[3];
+            if (!longLeft)
+                g.setLeft(start, 3, &p1, &p2, r);
         }
         const int32_t x1 = to_column(g.x[0]), x2 = to_column(g.x[1]);
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
