@@ -278,6 +278,9 @@ FROUND_INLINE FroundF4 fround_upSub4(FroundF4 a, FroundF4 b)
 // Whether any lane is set.
 FROUND_INLINE bool fround_any4(FroundI4 m)
 {
+#if defined(__wasm_simd128__)
+    return __builtin_wasm_any_true_v128((__attribute__((vector_size(16))) signed char)m);
+#endif
     uint64_t lo, hi;
     std::memcpy(&lo, &m, 8);
     std::memcpy(&hi, reinterpret_cast<const char*>(&m) + 8, 8);
