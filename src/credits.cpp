@@ -90,10 +90,14 @@ static Trigger credit_triggers[18] = {
     {4, 32, 0, {.code = 0x400}}, {4, 34, 0, {.code = 0x300}}, {4, 48, 0, {.code = 0x500}},
 };
 
+// The ribbons run in the ceiling mode, known here: their operations round upward through U (the
+// plain operators where the hardware has the mode, software rounding where it has none).
+static constexpr FroundUpOps U;
+
 static inline float sinDegrees(float degrees)
 {
-    // 8192 steps per turn; the index is converted in the current mode (ceiling in the ribbons).
-    return g_sincosf[2 * (math_roundPosition(fround_mul(degrees, 22.7555f)) & SinCosMask)];
+    // 8192 steps per turn; the index is rounded up (the ribbons' mode).
+    return g_sincosf[2 * (math_roundPositionUp(U.mul(degrees, 22.7555f)) & SinCosMask)];
 }
 
 // ---- particle looks -----------------------------------------------------------------------------
@@ -397,15 +401,14 @@ static void update(float dt)
 
 // One column of a ribbon, blended through the translucency table over what is there. Runs in the
 // ceiling mode: every conversion rounds up except the texture column, which is floored, and so
-// does every operation (through fround where the platform has no modes; the products by powers of
-// two are exact).
+// does every operation (through U; the products by powers of two are exact).
 static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, const uint8_t* texture)
 {
-    const float dv = fround_div(1.0f, fround_sub(bottom, top));
-    int y0 = math_roundPosition(top);
-    const int y1 = math_roundPosition(bottom);
-    const int column = math_roundPosition(floorf(u * 128.0f)) & 127;
-    float v = fround_mul(fround_sub((float)y0, top), dv);
+    const float dv = U.div(1.0f, U.sub(bottom, top));
+    int y0 = math_roundPositionUp(top);
+    const int y1 = math_roundPositionUp(bottom);
+    const int column = math_roundPositionUp(floorf(u * 128.0f)) & 127;
+    float v = U.mul(U.sub((float)y0, top), dv);
     const uint8_t* lut = credits_pack->lut;
     // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
     if (FROUND_SOFTWARE) {
@@ -414,7 +417,7 @@ static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, 
         for (; y0 < 0 && y0 < y1; y0++)
             series.next();
         for (int y = y0; y < y1 && y < VideoHeight; y++) {
-            const int row = math_roundPosition(series.value() * 64.0f) & 63;
+            const int row = math_roundPositionUp(series.value() * 64.0f) & 63;
             uint8_t* pixel = buffer + y * VideoWidth + x;
             *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
             series.next();
@@ -422,30 +425,30 @@ static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, 
         return;
     }
     for (; y0 < 0 && y0 < y1; y0++)
-        v = fround_add(v, dv);
+        v = U.add(v, dv);
     for (int y = y0; y < y1 && y < VideoHeight; y++) {
-        const int row = math_roundPosition(v * 64.0f) & 63;
+        const int row = math_roundPositionUp(v * 64.0f) & 63;
         uint8_t* pixel = buffer + y * VideoWidth + x;
         *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
-        v = fround_add(v, dv);
+        v = U.add(v, dv);
     }
 }
 
 static void drawRibbons(uint8_t* buffer)
 {
     util_fpuSetCeilMode();
-    const int x0 = math_roundPosition(fround_sub(319.0f, fround_mul(319.0f, ease_inOutQuad(reveal))));
+    const int x0 = math_roundPositionUp(U.sub(319.0f, U.mul(319.0f, ease_inOutQuad(reveal))));
     float a = indexx, b = indexy, u = 0.0f;
     for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x++) {
         const float s = sinDegrees((float)x);
-        const float top1 = fround_add(fround_add(50.0f, fround_mul(10.0f, sinDegrees(a))), fround_mul(25.0f, s));
-        drawSlice(u, x, top1, fround_add(fround_add(top1, 40.0f), fround_mul(20.0f, s)), buffer,
+        const float top1 = U.add(U.add(50.0f, U.mul(10.0f, sinDegrees(a))), U.mul(25.0f, s));
+        drawSlice(u, x, top1, U.add(U.add(top1, 40.0f), U.mul(20.0f, s)), buffer,
                   credits_pack->texture);
-        const float top2 = fround_sub(fround_add(50.0f, fround_mul(25.0f, sinDegrees(b))), (float)x / 16.0f);
-        drawSlice(u, x, top2, fround_add(top2, 25.0f), buffer, credits_pack->envmap);
-        a = fround_add(a, 2.0f);
-        b = fround_add(b, 1.0f);
-        u = fround_add(u, 0.003125f);
+        const float top2 = U.sub(U.add(50.0f, U.mul(25.0f, sinDegrees(b))), (float)x / 16.0f);
+        drawSlice(u, x, top2, U.add(top2, 25.0f), buffer, credits_pack->envmap);
+        a = U.add(a, 2.0f);
+        b = U.add(b, 1.0f);
+        u = U.add(u, 0.003125f);
     }
     util_fpuSetFullMode();
 }

@@ -71,6 +71,15 @@ inline int32_t math_roundPosition(float v)
     return (int32_t)fround_toInt(v);
 }
 
+// The same with the mode known where the caller knows it: rounded upward (code that runs inside
+// util_fpuSetCeilMode, where software rounding then needs no look at the mode).
+inline int32_t math_roundPositionUp(float v)
+{
+    if (!(v > -2147483648.0f && v < 2147483648.0f))
+        return INT32_MIN;
+    return (int32_t)FroundUpOps{}.toInt(v);
+}
+
 // Ease-in-out quadratic on [0, 1]: 2t^2 below one half, -1 + (4 - 2t) t from there (Spike's morph,
 // the Credits ribbons' wipe, which runs in the ceiling mode).
 inline float ease_inOutQuad(float t)

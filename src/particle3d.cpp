@@ -48,7 +48,11 @@ Particle3d* particle3d_spawn(Particle3dSystem* s)
     return nullptr;
 }
 
-void particle3d_update(Particle3dSystem* s, float dt)
+// The projection rounds in the current mode (the show's first frame runs in loading's truncation)
+// through O: the plain operators where that is the hardware's or round-to-nearest, fround's
+// current-mode operations otherwise.
+template <class O>
+static void update(Particle3dSystem* s, float dt, const O& o)
 {
     const float(*m)[4] = s->matrix.m;
     int count = 0;
@@ -67,18 +71,25 @@ void particle3d_update(Particle3dSystem* s, float dt)
         p.pos.y += p.vel.y * dt;
         p.pos.z += p.vel.z * dt;
         p.life -= dt;
-        // The projection rounds in the current mode: the show's first frame runs in loading's
-        // truncation.
-        p.depth = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][2], m[1][2], m[2][2]), m[3][2]);
+        const vec3& q = p.pos;
+        p.depth = o.add(o.add(o.add(o.mul(q.x, m[0][2]), o.mul(q.y, m[1][2])), o.mul(q.z, m[2][2])), m[3][2]);
         if (std::signbit(p.depth))
             continue;
-        const float f = fround_div(particle3d_fov, p.depth);
-        const float x = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][0], m[1][0], m[2][0]), m[3][0]);
-        const float y = fround_add(fround_dot3(p.pos.x, p.pos.y, p.pos.z, m[0][1], m[1][1], m[2][1]), m[3][1]);
-        p.sx = fround_add(160.0f, fround_mul(x, f));
-        p.sy = fround_sub(100.0f, fround_mul(y, f));
+        const float f = o.div(particle3d_fov, p.depth);
+        const float x = o.add(o.add(o.add(o.mul(q.x, m[0][0]), o.mul(q.y, m[1][0])), o.mul(q.z, m[2][0])), m[3][0]);
+        const float y = o.add(o.add(o.add(o.mul(q.x, m[0][1]), o.mul(q.y, m[1][1])), o.mul(q.z, m[2][1])), m[3][1]);
+        p.sx = o.add(160.0f, o.mul(x, f));
+        p.sy = o.sub(100.0f, o.mul(y, f));
     }
     s->numLive = count;
+}
+
+void particle3d_update(Particle3dSystem* s, float dt)
+{
+    if (fround_plain())
+        update(s, dt, FroundPlainOps{});
+    else
+        update(s, dt, FroundOps{});
 }
 
 void particle3d_render(const Particle3dSystem* s, uint8_t* frameBuffer)
