@@ -174,8 +174,9 @@ FROUND_INLINE int64_t fround_softToInt(float x, FroundMode mode)
 // amount (the software path; natively the loop adds in the pass's mode). For v >= 0 and dv > 0
 // the step is done in integers: inside one binade the floats are the multiples of its unit u, so
 // the least float at or above v + dv is v + ceil(dv / u) * u, and the bit pattern moves by the
-// same whole number of units every time, for as long as it stays inside the binade. Leaving it,
-// and any other v or dv (negative, subnormal, infinite, NaN), takes the sum rounded up in full.
+// same whole number of units every time, for as long as it stays inside the binade; a step into
+// the next binade up is integers too. Any other v or dv (negative, subnormal, infinite, NaN) and
+// longer jumps take the sum rounded up in full.
 struct FroundUpSeries {
     float dv;
     uint32_t bits;   // the current value's bit pattern
@@ -210,10 +211,26 @@ struct FroundUpSeries {
     }
     FROUND_INLINE void next()
     {
-        if (bits + units < limit)
+        if (bits + units < limit) {
             bits += units;
-        else
-            start(fround_upAdd(value(), dv));
+            return;
+        }
+        // Leaving the binade upward into the next one, e, whose unit is 2u: the sum rounded up is
+        // 2u * ceil((m + dv / u) / 2) = 2u * ceil((m + units) / 2), m the mantissa in units u (as
+        // ceil(ceil(x) / 2) = ceil(x / 2)), and the steps there take ceil(units / 2). Landing past
+        // that binade, or beyond the floats, takes the sum in full.
+        const uint32_t e = limit >> 23;
+        if (limit != 0 && e <= 254) {
+            const uint32_t m = (bits & 0x7FFFFFu) | 0x800000u;
+            const uint32_t next = (m + units + 1) >> 1;
+            if (next < 0x1000000u) {
+                bits = (e << 23) | (next & 0x7FFFFFu);
+                units = (units + 1) >> 1;
+                limit = (e + 1) << 23;
+                return;
+            }
+        }
+        start(fround_upAdd(value(), dv));
     }
 };
 
