@@ -105,30 +105,40 @@ inline EdgeStart edge_start(FroundF4 sx, FroundF4 sy, FroundF4 ex, FroundF4 ey, 
     return e;
 }
 
-// Lanes 0 and 1 of v, swapped when `swap`.
-inline FroundF4 swap01(FroundF4 v, bool swap)
-{
-    return swap ? __builtin_shufflevector(v, v, 1, 0, 2, 3) : v;
-}
-
 // The left and right edges during the walk, with the attributes along the left one. Those are
 // set up only once a row of the edge draws something (many small triangles draw no row at all):
 // at the edge's first row as always, then stepped to the row, so every value is the one an
 // eager walk would have.
+//
+// Both edges' x and steps ride in lanes 2 and 3 of `tv` and `td`. Where the last group of
+// attributes holds a single one (N = 1 and 5: the tail), it rides in lanes 0 and 1 of `tv` (twice)
+// with its step in lane 1 of `td`, so that one four-lane sum per row advances both x and the tail,
+// and on a drawn row also gives the tail's value at the first column (lane 0: tail + its product).
 template <int N>
 struct Edges {
-    FroundF4 x, dx;  // lane 0: the left edge's x at the current row and its step, lane 1: the right's
+    static constexpr bool Tail = N % 4 == 1;
+    static constexpr int Body = Tail ? groups(N) - 1 : groups(N);  // groups stepped in lq, ldq
+    FroundF4 tv, td;
     alignas(16) float lq[padded(N)];
     alignas(16) float ldq[padded(N)];
     const Vert<N>* ls;  // the left edge runs from ls to le, first serving row lstart
     const Vert<N>* le;
     long lstart;
     float ldy, lpre;
-    bool lqReady;  // lq and ldq hold the left edge's attributes at the current row
+    bool lqReady;  // the left edge's attributes are at the current row
 
+    float xl() const { return tv[2]; }
+    float xr() const { return tv[3]; }
+    // The left (side 0) or right (side 1) edge from lane `lane` of `start`.
+    void setX(int side, const EdgeStart& start, int lane)
+    {
+        tv[2 + side] = start.at[lane];
+        td[2 + side] = start.d[lane];
+    }
     // The left edge from s to e, started in lane `lane` of `start`.
     void setLeft(const EdgeStart& start, int lane, const Vert<N>* s, const Vert<N>* e, long row)
     {
+        setX(0, start, lane);
         ldy = start.dy[lane];
         lpre = start.pre[lane];
         ls = s;
@@ -147,13 +157,44 @@ struct Edges {
             fround_store4(lq + 4 * i, F.add(group(ls->q, i), F.mul(pre, d)));
         }
         for (long r = lstart; r < row; r++)
-            stepAttributes();
+            step(groups(N));
+        if (Tail) {
+            tv[0] = tv[1] = lq[N - 1];
+            td[1] = ldq[N - 1];
+        }
         lqReady = true;
     }
-    void stepAttributes()
+    // One row on for the first `count` groups of lq.
+    void step(int count)
     {
-        for (int i = 0; i < groups(N); i++)
+        for (int i = 0; i < count; i++)
             fround_store4(lq + 4 * i, F.add(group(lq, i), group(ldq, i)));
+    }
+    // One row on for the walk, after a row that drew nothing: both x (advanced as floats, so rows
+    // accumulate no fixed-point error), and the attributes once they are set up.
+    void advance()
+    {
+        const FroundF4 r = F.add(tv, td);
+        tv = Tail ? __builtin_shufflevector(r, r, 1, 1, 2, 3) : r;
+        if (lqReady)
+            step(Body);
+    }
+    // A drawn row: the attribute values at the first column into q, given the column's distance
+    // `sub` from the left edge and the gradients; then one row on, as advance() does.
+    void drawRow(float sub, const float* dqdx, float* q)
+    {
+        const FroundF4 sub4 = fround_splat4(sub);
+        for (int i = 0; i < Body; i++)
+            fround_store4(q + 4 * i, F.add(group(lq, i), F.mul(sub4, group(dqdx, i))));
+        if (Tail) {
+            const FroundF4 p = F.mul(sub4, group(dqdx, Body));
+            const FroundF4 r = F.add(tv, __builtin_shufflevector(p, td, 0, 5, 6, 7));
+            q[N - 1] = r[0];
+            tv = __builtin_shufflevector(r, r, 1, 1, 2, 3);
+            step(Body);
+        } else {
+            advance();
+        }
     }
 };
 
@@ -259,8 +300,8 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // (A flat top's short lane holds no edge: the switch at the first row sets it.)
     const bool longLeft = W > 0.0f;
     Edges<N> g{};  // every field is set before use; zero keeps the compiler sure of it
-    g.x = swap01(start.at, !longLeft);
-    g.dx = swap01(start.d, !longLeft);
+    g.setX(longLeft ? 0 : 1, start, 0);
+    g.setX(longLeft ? 1 : 0, start, 1);
     if (longLeft)
         g.setLeft(start, 0, &p0, &p2, first);
     else if (shortNow)
@@ -271,13 +312,12 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     int32_t offset = (int32_t)first * (int32_t)ScreenW;
     for (long r = first; r < end; r++, offset += (int32_t)ScreenW) {
         if (r == switchRow) {
-            const int side = longLeft ? 1 : 0;
-            g.x[side] = start.at[3];
-            g.dx[side] = start.d[3];
-            if (!longLeft)
+            if (longLeft)
+                g.setX(1, start, 3);
+            else
                 g.setLeft(start, 3, &p1, &p2, r);
         }
-        const int32_t x1 = to_column(g.x[0]), x2 = to_column(g.x[1]);
+        const int32_t x1 = to_column(g.xl()), x2 = to_column(g.xr());
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
                 const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
@@ -296,17 +336,14 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
             // 0 <= sub < 1: from the edge to the column. For an edge at 0.5 or beyond, or at -2 or
             // before, the column and the edge are within a factor of two and the difference is
             // exact (Sterbenz): no rounding to do.
-            const float lx = g.x[0];
+            const float lx = g.xl();
             const float sub = lx >= 0.5f || lx <= -2.0f ? (float)x1 - lx : F.sub((float)x1, lx);
             alignas(16) float q[padded(N)];
-            const FroundF4 sub4 = fround_splat4(sub);
-            for (int i = 0; i < groups(N); i++)
-                fround_store4(q + 4 * i, F.add(group(g.lq, i), F.mul(sub4, group(dqdx, i))));
+            g.drawRow(sub, dqdx, q);
             row(offset, x1, x2, q);
+        } else {
+            g.advance();
         }
-        g.x = F.add(g.x, g.dx);  // advanced as floats, so rows accumulate no fixed-point error
-        if (g.lqReady)
-            g.stepAttributes();
     }
 }
 
