@@ -6,9 +6,11 @@
 // cmake-needs: datafile tidewater
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -121,47 +123,63 @@ TEST(Web, LivePositionStaysWithinOneRowOfTheAudioClock)
     }
 }
 
-// The browser's frame rate per scene: the web build's --benchmark table, printed beside the native
-// one run right after it, with the browser's share of the native rate (a speed target is a
-// benchmark's business, not a pass or fail here, least of all on a shared machine: the goal is
-// half the native rate or better for every scene, and the lines below it are marked). What must
-// hold is that the benchmark runs the whole show in the browser and times every scene.
+// The browser's frame rate per scene: the web build's --benchmark table beside the native one,
+// with the browser's share of the native rate (a speed target is a benchmark's business, not a
+// pass or fail here, least of all on a shared machine: the goal is half the native rate or better
+// for every scene, and the lines below it are marked). The two run in turn three times and each
+// scene keeps its best run on either side, the one least disturbed by the rest of the machine.
+// What must hold is that the benchmark runs the whole show in the browser and times every scene.
 TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
 {
     REQUIRE_WEB_SITE();
-    int rc = 0;
+    struct Best {
+        std::string line;
+        float fps = 0.0f;
+    };
+    std::map<std::string, Best> web, native;
+    std::vector<std::string> order;
+    // Keeps each scene line of `out` whose rate beats the one kept; returns the count of scene lines.
+    auto keepBest = [&order](const std::string& out, std::map<std::string, Best>& best) {
+        std::istringstream in(out);
+        std::string line;
+        int scenes = 0;
+        while (std::getline(in, line)) {
+            char name[64];
+            int frames = 0;
+            float median = 0, p99 = 0, fps = 0;
+            if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", name, &frames, &median,
+                            &p99, &fps) != 5 || frames <= 0)
+                continue;
+            scenes++;
+            if (!best.count(name) && std::find(order.begin(), order.end(), name) == order.end())
+                order.push_back(name);
+            if (fps > best[name].fps)
+                best[name] = Best{line, fps};
+        }
+        return scenes;
+    };
     const std::string dir = std::string(TIDEWATER_BINARY_DIR) + "/web-benchmark";
-    const std::string out = driver(std::string("run \"") + site() + "\" \"" + dir + "\" --benchmark", &rc);
-    ASSERT_EQ(rc, 0) << out;
-    const std::string native = std::string("\"") + TIDEWATER_EXE + "\" --benchmark 2>&1";
-    std::string nativeOut;
-    if (FILE* p = popen(native.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            nativeOut.append(buf, n);
-        pclose(p);
+    for (int round = 0; round < 3; round++) {
+        std::string nativeOut;
+        if (FILE* p = popen((std::string("\"") + TIDEWATER_EXE + "\" --benchmark 2>&1").c_str(), "r")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+                nativeOut.append(buf, n);
+            pclose(p);
+        }
+        keepBest(nativeOut, native);
+        int rc = 0;
+        const std::string out = driver(std::string("run \"") + site() + "\" \"" + dir + "\" --benchmark", &rc);
+        ASSERT_EQ(rc, 0) << out;
+        ASSERT_EQ(keepBest(out, web), 11) << out;
     }
-    std::istringstream in(out);
-    std::string line;
-    int scenes = 0;
-    while (std::getline(in, line)) {
-        char name[64];
-        int frames = 0;
-        float median = 0, p99 = 0, fps = 0;
-        if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", name, &frames, &median, &p99,
-                        &fps) != 5)
-            continue;
-        scenes++;
-        EXPECT_GT(frames, 0) << line;
-        const std::string nativeLine = lineStarting(nativeOut, std::string(name) + " ");
-        float nativeFps = 0;
-        std::sscanf(nativeLine.c_str(), "%*s frames %*d median %*f ms p99 %*f ms %f fps", &nativeFps);
-        const float share = nativeFps > 0 ? 100.0f * fps / nativeFps : 0.0f;
-        std::printf("web     %s\nnative  %s\n        %.0f %% of native%s\n", line.c_str(), nativeLine.c_str(), share,
-                    share < 50.0f ? "   (below half)" : "");
+    for (const std::string& name : order) {
+        const float share = native[name].fps > 0 ? 100.0f * web[name].fps / native[name].fps : 0.0f;
+        std::printf("web     %s\nnative  %s\n        %.0f %% of native%s\n", web[name].line.c_str(),
+                    native[name].line.c_str(), share, share < 50.0f ? "   (below half)" : "");
     }
-    EXPECT_EQ(scenes, 11) << out;
+    EXPECT_EQ(web.size(), 11u);
 }
 
 // Every line of `out` starting with `prefix`.
