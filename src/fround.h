@@ -277,21 +277,6 @@ FROUND_INLINE FroundF4 fround_upIf4(FroundF4 f, FroundI4 up)
 // e > 0, and is then a nonzero finite float, which moves up one. A sum of finite operands that
 // overflows to -infinity rounds up to -FLT_MAX, one step too; every other infinite or NaN sum
 // (e is NaN then) is right as it is.
-FROUND_INLINE FroundF4 fround_upAdd4(FroundF4 a, FroundF4 b)
-{
-    const FroundF4 s = a + b;
-    const FroundF4 bs = s - a;
-    const FroundF4 as = s - bs;
-    const FroundF4 e = (a - as) + (b - bs);
-    const FroundF4 ninf = fround_splat4(-INFINITY);
-    return fround_upIf4(s, (e > 0.0f) | ((s == ninf) & (a > ninf) & (b > ninf)));
-}
-
-FROUND_INLINE FroundF4 fround_upSub4(FroundF4 a, FroundF4 b)
-{
-    return fround_upAdd4(a, -b);
-}
-
 // Whether any lane is set.
 FROUND_INLINE bool fround_any4(FroundI4 m)
 {
@@ -302,6 +287,25 @@ FROUND_INLINE bool fround_any4(FroundI4 m)
     std::memcpy(&lo, &m, 8);
     std::memcpy(&hi, reinterpret_cast<const char*>(&m) + 8, 8);
     return (lo | hi) != 0;
+}
+
+// (A sum of -infinity is rare: the test for its operands waits behind a branch.)
+FROUND_INLINE FroundF4 fround_upAdd4(FroundF4 a, FroundF4 b)
+{
+    const FroundF4 s = a + b;
+    const FroundF4 bs = s - a;
+    const FroundF4 as = s - bs;
+    const FroundF4 e = (a - as) + (b - bs);
+    const FroundF4 ninf = fround_splat4(-INFINITY);
+    const FroundI4 low = s == ninf;
+    if (!fround_any4(low))
+        return fround_upIf4(s, e > 0.0f);
+    return fround_upIf4(s, (e > 0.0f) | (low & (a > ninf) & (b > ninf)));
+}
+
+FROUND_INLINE FroundF4 fround_upSub4(FroundF4 a, FroundF4 b)
+{
+    return fround_upAdd4(a, -b);
 }
 
 // fround_upSub4 for differences that are mostly exact (nearby values: within a factor of two of
