@@ -187,8 +187,9 @@ struct Edges {
         for (int i = 0; i < Body; i++)
             fround_store4(q + 4 * i, F.add(group(lq, i), F.mul(sub4, group(dqdx, i))));
         if (Tail) {
-            const FroundF4 p = F.mul(sub4, group(dqdx, Body));
-            const FroundF4 r = F.add(tv, __builtin_shufflevector(p, td, 0, 5, 6, 7));
+            FroundF4 b = td;
+            b[0] = F.mul(sub, dqdx[N - 1]);
+            const FroundF4 r = F.add(tv, b);
             q[N - 1] = r[0];
             tv = __builtin_shufflevector(r, r, 1, 1, 2, 3);
             step(Body);
