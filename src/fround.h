@@ -97,19 +97,15 @@ FROUND_INLINE float fround_upNarrow(double d)
     return fround_upIf(f, (double)f < d);
 }
 
+// The sum rounded up: s to nearest and its exact error by Knuth's two-sum, as fround_upAdd4 does
+// on four lanes (see there).
 FROUND_INLINE float fround_upAdd(float a, float b)
 {
-    const double x = a, y = b;
-    const double d = x + y;
-    const float f = (float)d;
-    const double fd = f;
-    // Floats whose exponents differ by up to 29 add exactly in double. Beyond that the smaller one
-    // is below half a float unit of the larger: d is then either not a float (and lies on the side
-    // of the exact sum that matters), or the larger operand itself, when the smaller one (the
-    // error) is below half a double unit; then a positive error moves it up (unless infinite: an
-    // infinite sum is exact).
-    const bool absorbed = ((d == x) & (y > 0.0)) | ((d == y) & (x > 0.0));
-    return fround_upIf(f, (fd < d) | ((fd == d) & absorbed & (std::fabs(fd) != (double)INFINITY)));
+    const float s = a + b;
+    const float bs = s - a;
+    const float as = s - bs;
+    const float e = (a - as) + (b - bs);
+    return fround_upIf(s, (e > 0.0f) | ((s == -INFINITY) & (a > -INFINITY) & (b > -INFINITY)));
 }
 
 FROUND_INLINE float fround_softAdd(float a, float b, FroundMode mode)
@@ -271,12 +267,6 @@ FROUND_INLINE FroundF4 fround_upIf4(FroundF4 f, FroundI4 up)
     return f;
 }
 
-// A sum rounded up without leaving float: s, the sum to nearest, and its exact error
-// e = (a + b) - s by Knuth's branch-free two-sum, which is exact whenever s is finite (subnormals
-// included; none of its later steps overflows then). s lies below the exact sum exactly when
-// e > 0, and is then a nonzero finite float, which moves up one. A sum of finite operands that
-// overflows to -infinity rounds up to -FLT_MAX, one step too; every other infinite or NaN sum
-// (e is NaN then) is right as it is.
 // Whether any lane is set.
 FROUND_INLINE bool fround_any4(FroundI4 m)
 {
@@ -289,7 +279,13 @@ FROUND_INLINE bool fround_any4(FroundI4 m)
     return (lo | hi) != 0;
 }
 
-// (A sum of -infinity is rare: the test for its operands waits behind a branch.)
+// A sum rounded up without leaving float: s, the sum to nearest, and its exact error
+// e = (a + b) - s by Knuth's branch-free two-sum, which is exact whenever s is finite (subnormals
+// included; none of its later steps overflows then). s lies below the exact sum exactly when
+// e > 0, and is then a nonzero finite float, which moves up one. A sum of finite operands that
+// overflows to -infinity rounds up to -FLT_MAX, one step too; every other infinite or NaN sum
+// (e is NaN then) is right as it is. (A sum of -infinity is rare: the test for its operands
+// waits behind a branch.)
 FROUND_INLINE FroundF4 fround_upAdd4(FroundF4 a, FroundF4 b)
 {
     const FroundF4 s = a + b;

@@ -150,11 +150,16 @@ struct Edges {
     void setLeftAttributes(long row, const float* diff)
     {
         const FroundF4 dy = fround_splat4(ldy), pre = fround_splat4(lpre);
-        for (int i = 0; i < groups(N); i++) {
+        for (int i = 0; i < Body; i++) {
             const FroundF4 dq = diff ? group(diff, i) : F.subNear(group(le->q, i), group(ls->q, i));
             const FroundF4 d = F.div(dq, dy);
             fround_store4(ldq + 4 * i, d);
             fround_store4(lq + 4 * i, F.add(group(ls->q, i), F.mul(pre, d)));
+        }
+        if (Tail) {  // a single value: cheaper on its own than in four lanes
+            const float d = F.div(diff ? diff[N - 1] : F.sub(le->q[N - 1], ls->q[N - 1]), ldy);
+            ldq[N - 1] = d;
+            lq[N - 1] = F.add(ls->q[N - 1], F.mul(lpre, d));
         }
         for (long r = lstart; r < row; r++)
             step(groups(N));
@@ -327,7 +332,10 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
                     const FroundF4 d10 = F.subNear(group(p1.q, i), q0), d20 = F.subNear(group(p2.q, i), q0);
                     fround_store4(diff10 + 4 * i, d10);
                     fround_store4(diff20 + 4 * i, d20);
-                    fround_store4(dqdx + 4 * i, F.div(F.sub(d10, F.mul(t4, d20)), w4));
+                    if (g.Tail && i == g.Body)  // a single value
+                        dqdx[N - 1] = F.div(F.sub(d10[0], F.mul(t, d20[0])), gradW);
+                    else
+                        fround_store4(dqdx + 4 * i, F.div(F.sub(d10, F.mul(t4, d20)), w4));
                 }
                 grad(dqdx);
                 gradReady = true;
