@@ -144,11 +144,10 @@ TEST(Web, BenchmarkTimesEverySceneInTheBrowser)
         std::string line;
         int scenes = 0;
         while (std::getline(in, line)) {
-            char name[64];
+            std::string name;
             int frames = 0;
-            float median = 0, p99 = 0, fps = 0;
-            if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", name, &frames, &median,
-                            &p99, &fps) != 5 || frames <= 0)
+            float fps = 0;
+            if (!benchmarkScene(line, &name, &frames, &fps) || frames <= 0)
                 continue;
             scenes++;
             if (!best.count(name) && std::find(order.begin(), order.end(), name) == order.end())
