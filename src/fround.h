@@ -236,8 +236,6 @@ struct FroundUpSeries {
 // become 128-bit vector instructions (WebAssembly's included). Comparisons give lanes of 0 or -1.
 typedef float FroundF4 __attribute__((vector_size(16)));
 typedef int32_t FroundI4 __attribute__((vector_size(16)));
-typedef float FroundF2 __attribute__((vector_size(8)));
-typedef int32_t FroundI2 __attribute__((vector_size(8)));
 typedef double FroundD2 __attribute__((vector_size(16)));
 
 FROUND_INLINE FroundF4 fround_splat4(float x)
@@ -272,11 +270,12 @@ FROUND_INLINE bool fround_any4(FroundI4 m)
 {
 #if defined(__wasm_simd128__)
     return __builtin_wasm_any_true_v128((__attribute__((vector_size(16))) signed char)m);
-#endif
+#else
     uint64_t lo, hi;
     std::memcpy(&lo, &m, 8);
     std::memcpy(&hi, reinterpret_cast<const char*>(&m) + 8, 8);
     return (lo | hi) != 0;
+#endif
 }
 
 // A sum rounded up without leaving float: s, the sum to nearest, and its exact error
@@ -335,7 +334,8 @@ FROUND_INLINE FroundD2 fround_hi2(FroundF4 a)
 
 // Two double lanes narrowed to float (to nearest) in lanes 0 and 1, zeros in 2 and 3. WebAssembly
 // has one instruction for it, which clang 14 does not pick when the result is widened again (as
-// below): it narrows lane by lane then, at three times the cost. So it is written out there.
+// below): it narrows lane by lane then, at three times the cost. There the instruction is written
+// out (under its name in clang 14).
 FROUND_INLINE FroundF4 fround_demote2(FroundD2 d)
 {
 #if defined(__wasm_simd128__) && defined(__clang_major__) && __clang_major__ <= 14
@@ -348,7 +348,8 @@ FROUND_INLINE FroundF4 fround_demote2(FroundD2 d)
 }
 
 // Exact (or, for quotients, never ambiguous) double lanes rounded up to float: fround_upNarrow.
-// (A comparison of doubles gives lanes of 64 bits: their low halves make the 32-bit lanes.)
+// (A comparison of doubles gives lanes of 64 bits, all ones or all zeros: their low halves make
+// the 32-bit lanes.)
 FROUND_INLINE FroundF4 fround_upNarrow4(FroundD2 lo, FroundD2 hi)
 {
     const FroundF4 flo = fround_demote2(lo), fhi = fround_demote2(hi);

@@ -88,8 +88,8 @@ inline FroundF4 group(const float* q, int i)
 
 // The start of up to four edges at once: lane i runs from (sx, sy) to (ex, ey) and is evaluated
 // at `row`. dy and num are its extent in y and x, d = num / dy its step per row and at = sx + pre * d
-// its x at the row, pre = row - sy. The set-up borrows the spare lanes for other quotients of
-// differences (the split's t) and differences (a span width's terms).
+// its x at the row, pre = row - sy. (A lane may hold another quotient of differences: the split's
+// t, below.)
 struct EdgeStart {
     FroundF4 dy, pre, num, d, at;
 };
