@@ -207,8 +207,10 @@ TEST(Fround, SeriesOfSumsRoundedUpMatchTheHardwareMode)
     for (size_t i = 0; i < series.size(); i++) {
         volatile float v = series[i].a;
         const float d = series[i].b;
-        for (int k = 0; k < Steps; k++)
-            want[i * Steps + k] = v = v + d;
+        for (int k = 0; k < Steps; k++) {
+            v = v + d;
+            want[i * Steps + k] = v;
+        }
     }
     std::fesetround(FE_TONEAREST);
     int failures = 0;
