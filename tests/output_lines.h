@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // The line of `out` starting with `prefix`, or "".
 inline std::string lineStarting(const std::string& out, const std::string& prefix)
@@ -15,14 +16,25 @@ inline std::string lineStarting(const std::string& out, const std::string& prefi
     return "";
 }
 
-// A --benchmark scene line ("NAME  frames N  median M ms  p99 P ms  F fps"): its name, frame count
-// and rate; false for any other line.
-inline bool benchmarkScene(const std::string& line, std::string* name, int* frames, float* fps)
+// The scene lines of a --benchmark table ("NAME  frames N  median M ms  p99 P ms  F fps"), in order.
+struct BenchmarkScene {
+    std::string name, line;
+    int frames = 0;
+    float fps = 0.0f;
+};
+
+inline std::vector<BenchmarkScene> benchmarkScenes(const std::string& out)
 {
-    char buf[64];
-    float median = 0, p99 = 0;
-    if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", buf, frames, &median, &p99, fps) != 5)
-        return false;
-    *name = buf;
-    return true;
+    std::vector<BenchmarkScene> scenes;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        char name[64];
+        int frames = 0;
+        float median = 0, p99 = 0, fps = 0;
+        if (std::sscanf(line.c_str(), "%63s frames %d median %f ms p99 %f ms %f fps", name, &frames, &median, &p99,
+                        &fps) == 5)
+            scenes.push_back(BenchmarkScene{name, line, frames, fps});
+    }
+    return scenes;
 }

@@ -229,24 +229,14 @@ TEST(Windows, BenchmarkTimesEveryScene)
     const Result windows = sh(std::string("wine \"") + windowsExe() + "\" --benchmark");
     ASSERT_EQ(windows.code, 0) << windows.out;
     const Result native = sh(std::string("\"") + TIDEWATER_EXE + "\" --benchmark");
-    std::istringstream in(windows.out);
-    std::string line;
-    int scenes = 0;
-    while (std::getline(in, line)) {
-        std::string name;
-        int frames = 0;
-        float fps = 0;
-        const bool scene = benchmarkScene(line, &name, &frames, &fps);
-        if (!scene && line.rfind("total ", 0) != 0)
-            continue;
-        if (scene) {
-            scenes++;
-            EXPECT_GT(frames, 0) << line;
-        }
-        const std::string first = line.substr(0, line.find(' ') + 1);
-        std::printf("windows %s\nnative  %s\n", line.c_str(), lineStarting(native.out, first).c_str());
+    const std::vector<BenchmarkScene> scenes = benchmarkScenes(windows.out);
+    for (const BenchmarkScene& s : scenes) {
+        EXPECT_GT(s.frames, 0) << s.line;
+        std::printf("windows %s\nnative  %s\n", s.line.c_str(), lineStarting(native.out, s.name + " ").c_str());
     }
-    EXPECT_EQ(scenes, 11) << windows.out;
+    std::printf("windows %s\nnative  %s\n", lineStarting(windows.out, "total ").c_str(),
+                lineStarting(native.out, "total ").c_str());
+    EXPECT_EQ(scenes.size(), 11u) << windows.out;
 }
 
 // The window on a virtual X display: 640 x 400 with the show in it, and full screen on 1024 x 768
