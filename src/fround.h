@@ -205,6 +205,31 @@ struct FroundUpSeries {
         std::memcpy(&v, &bits, 4);
         return v;
     }
+    // ceil(value * 2^k) for the values ahead inside the current binade, in integers alone: there the
+    // value is m * 2^(e - 150), m its 24-bit mantissa, so ceil(value * 2^k) = (m + 2^shift - 1) >>
+    // shift with shift = 150 - k - e, and m grows by `units` a step. The value's is `r >> shift`; the
+    // next step's is `(r + step) >> shift` while that r is below `limit`. Only for a shift of 1 to
+    // 31 (the value times 2^k below 2^23 and not tiny) while the steps are in integers; false
+    // otherwise, and the caller takes value() itself.
+    struct CeilRun {
+        uint32_t r, step, limit;
+        int shift;
+    };
+    FROUND_INLINE bool ceilRun(int k, CeilRun* run) const
+    {
+        const int shift = 150 - k - (int)(bits >> 23);
+        if (units == 0 || shift < 1 || shift > 31)
+            return false;
+        const uint32_t round = (1u << shift) - 1;
+        run->r = ((bits & 0x7FFFFFu) | 0x800000u) + round;
+        run->step = units;
+        run->limit = 0x1000000u + round;
+        run->shift = shift;
+        return true;
+    }
+    // n steps on that a CeilRun covered (no binade left on the way).
+    FROUND_INLINE void skip(uint32_t n) { bits += n * units; }
+
     FROUND_INLINE void next()
     {
         if (bits + units < limit) {

@@ -187,7 +187,9 @@ TEST(Fround, RandomOperandsMatchTheHardwareModes)
 TEST(Fround, SeriesOfSumsRoundedUpMatchTheHardwareMode)
 {
     // Starts and steps of every kind: in one binade for thousands of steps, crossing binades and
-    // zero, steps far below and far above a unit, and the special values.
+    // zero, steps far below and far above a unit, and the special values. Where a series offers its
+    // ceilings in integers (the Credits ribbons' texture rows, value * 2^6, and other scales), they
+    // agree with the ceiling of the value, at this step and the next one that the run covers.
     std::mt19937 rng(11);
     std::vector<Pair> series;
     const std::vector<float> edges = edgeValues();
@@ -216,12 +218,28 @@ TEST(Fround, SeriesOfSumsRoundedUpMatchTheHardwareMode)
     int failures = 0;
     for (size_t i = 0; i < series.size() && failures < 5; i++) {
         FroundUpSeries s(series[i].a, series[i].b);
+        const int scale = i % 2 ? 6 : (int)(i % 61) - 30;
         for (int k = 0; k < Steps; k++) {
+            FroundUpSeries::CeilRun run = {};
+            const bool inRun = s.ceilRun(scale, &run);
+            const uint32_t ceilNow = inRun ? run.r >> run.shift : 0, ceilNext = (run.r + run.step) >> run.shift;
+            const bool nextInRun = inRun && run.r + run.step < run.limit;
+            if (inRun && (double)ceilNow != std::ceil(std::ldexp((double)s.value(), scale))) {
+                failures++;
+                ADD_FAILURE() << std::hexfloat << s.value() << " * 2^" << scale << " rounded up in integers: " << ceilNow;
+                break;
+            }
             s.next();
             if (!same(s.value(), want[i * Steps + k])) {
                 failures++;
                 ADD_FAILURE() << std::hexfloat << series[i].a << " + " << series[i].b << " step " << k + 1
                               << " rounded up: software " << s.value() << ", hardware " << want[i * Steps + k];
+                break;
+            }
+            if (nextInRun && (double)ceilNext != std::ceil(std::ldexp((double)s.value(), scale))) {
+                failures++;
+                ADD_FAILURE() << std::hexfloat << s.value() << " * 2^" << scale << " rounded up in integers a step on: "
+                              << ceilNext;
                 break;
             }
         }
