@@ -94,10 +94,14 @@ static Trigger credit_triggers[18] = {
 // plain operators where the hardware has the mode, software rounding where it has none).
 static constexpr FroundUpOps U;
 
-static inline float sinDegrees(float degrees)
+// Four angles' sines: 8192 steps per turn; the index is rounded up (the ribbons' mode).
+static inline FroundF4 sinDegrees4(FroundF4 degrees)
 {
-    // 8192 steps per turn; the index is rounded up (the ribbons' mode).
-    return g_sincosf[2 * (math_roundPositionUp(U.mul(degrees, 22.7555f)) & SinCosMask)];
+    const FroundF4 steps = U.mul(degrees, fround_splat4(22.7555f));
+    FroundF4 s;
+    for (int i = 0; i < 4; i++)
+        s[i] = g_sincosf[2 * (math_roundPositionUp(steps[i]) & SinCosMask)];
+    return s;
 }
 
 // ---- particle looks -----------------------------------------------------------------------------
@@ -399,27 +403,64 @@ static void update(float dt)
 
 // ---- render -------------------------------------------------------------------------------------
 
+// One ribbon's slices in four neighbouring columns: rows y0 up to y1, and the texture coordinate v
+// at y0 with its step a row.
+struct RibbonSlices {
+    FroundF4 v, dv;
+    int32_t y0[4], y1[4];
+};
+
+static RibbonSlices ribbonSlices(FroundF4 top, FroundF4 bottom)
+{
+    RibbonSlices r;
+    r.dv = U.div(fround_splat4(1.0f), U.sub(bottom, top));
+    FroundF4 y0;
+    for (int i = 0; i < 4; i++) {
+        r.y0[i] = math_roundPositionUp(top[i]);
+        r.y1[i] = math_roundPositionUp(bottom[i]);
+        y0[i] = (float)r.y0[i];
+    }
+    r.v = U.mul(U.sub(y0, top), r.dv);
+    return r;
+}
+
 // One column of a ribbon, blended through the translucency table over what is there. Runs in the
 // ceiling mode: every conversion rounds up except the texture column, which is floored, and so
 // does every operation (through U; the products by powers of two are exact).
-static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, const uint8_t* texture)
+static void drawSlice(int x, int column, int y0, int y1, float v, float dv, uint8_t* buffer,
+                      const uint8_t* texture)
 {
-    const float dv = U.div(1.0f, U.sub(bottom, top));
-    int y0 = math_roundPositionUp(top);
-    const int y1 = math_roundPositionUp(bottom);
-    const int column = math_roundPositionUp(floorf(u * 128.0f)) & 127;
-    float v = U.mul(U.sub((float)y0, top), dv);
     const uint8_t* lut = credits_pack->lut;
     // Rows above the frame still advance the texture coordinate; rows past it are not drawn.
     if (FROUND_SOFTWARE) {
-        // The same sums (drawRibbons rounds up), stepped in integers.
+        // The same sums (drawRibbons rounds up), stepped in integers, and inside each binade of v
+        // the texture row stepped in integers too.
         FroundUpSeries series(v, dv);
         for (; y0 < 0 && y0 < y1; y0++)
             series.next();
-        for (int y = y0; y < y1 && y < VideoHeight; y++) {
-            const int row = math_roundPositionUp(series.value() * 64.0f) & 63;
-            uint8_t* pixel = buffer + y * VideoWidth + x;
-            *pixel = lut[texture[row * 128 + column] * 256 + *pixel];
+        const int yEnd = y1 < VideoHeight ? y1 : VideoHeight;
+        if (y0 >= yEnd)
+            return;
+        const uint8_t* texels = texture + column;
+        uint8_t* pixel = buffer + y0 * VideoWidth + x;
+        uint8_t* const end = buffer + yEnd * VideoWidth + x;
+        while (pixel < end) {
+            FroundUpSeries::CeilRun run;
+            if (!series.ceilRun(6, &run)) {
+                const int row = math_roundPositionUp(series.value() * 64.0f) & 63;
+                *pixel = lut[texels[row * 128] * 256 + *pixel];
+                pixel += VideoWidth;
+                series.next();
+                continue;
+            }
+            uint32_t n = 0;
+            do {
+                *pixel = lut[texels[((run.r >> run.shift) & 63) * 128] * 256 + *pixel];
+                pixel += VideoWidth;
+                run.r += run.step;
+                n++;
+            } while (run.r < run.limit && pixel < end);
+            series.skip(n - 1);
             series.next();
         }
         return;
@@ -434,21 +475,40 @@ static void drawSlice(float u, int x, float top, float bottom, uint8_t* buffer, 
     }
 }
 
+// Two ribbons, each column a slice of a texture between two waves. Four columns at a time: their
+// edges and slices' steps are four lanes of the same operations (software rounding costs per
+// operation, not per lane). The angles a and b and the texture column u step by fixed amounts,
+// every sum rounded up.
 static void drawRibbons(uint8_t* buffer)
 {
     util_fpuSetCeilMode();
     const int x0 = math_roundPositionUp(U.sub(319.0f, U.mul(319.0f, ease_inOutQuad(reveal))));
-    float a = indexx, b = indexy, u = 0.0f;
-    for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x++) {
-        const float s = sinDegrees((float)x);
-        const float top1 = U.add(U.add(50.0f, U.mul(10.0f, sinDegrees(a))), U.mul(25.0f, s));
-        drawSlice(u, x, top1, U.add(U.add(top1, 40.0f), U.mul(20.0f, s)), buffer,
-                  credits_pack->texture);
-        const float top2 = U.sub(U.add(50.0f, U.mul(25.0f, sinDegrees(b))), (float)x / 16.0f);
-        drawSlice(u, x, top2, U.add(top2, 25.0f), buffer, credits_pack->envmap);
-        a = U.add(a, 2.0f);
-        b = U.add(b, 1.0f);
-        u = U.add(u, 0.003125f);
+    FroundUpSeries a(indexx, 2.0f), b(indexy, 1.0f), u(0.0f, 0.003125f);
+    const FroundF4 lanes = {0.0f, 1.0f, 2.0f, 3.0f};
+    for (int x = x0 < 0 ? 0 : x0; x < VideoWidth; x += 4) {
+        FroundF4 a4, b4, u4;
+        for (int i = 0; i < 4; i++) {
+            a4[i] = a.value();
+            b4[i] = b.value();
+            u4[i] = u.value();
+            a.next();
+            b.next();
+            u.next();
+        }
+        const FroundF4 columns = fround_splat4((float)x) + lanes;  // exact
+        const FroundF4 s = sinDegrees4(columns);
+        const FroundF4 top1 = U.add(U.add(fround_splat4(50.0f), U.mul(fround_splat4(10.0f), sinDegrees4(a4))),
+                                    U.mul(fround_splat4(25.0f), s));
+        const FroundF4 bottom1 = U.add(U.add(top1, fround_splat4(40.0f)), U.mul(fround_splat4(20.0f), s));
+        const FroundF4 top2 = U.sub(U.add(fround_splat4(50.0f), U.mul(fround_splat4(25.0f), sinDegrees4(b4))),
+                                    columns * fround_splat4(1.0f / 16.0f));  // exact
+        const RibbonSlices r1 = ribbonSlices(top1, bottom1);
+        const RibbonSlices r2 = ribbonSlices(top2, U.add(top2, fround_splat4(25.0f)));
+        for (int i = 0; i < 4 && x + i < VideoWidth; i++) {
+            const int column = math_roundPositionUp(floorf(u4[i] * 128.0f)) & 127;
+            drawSlice(x + i, column, r1.y0[i], r1.y1[i], r1.v[i], r1.dv[i], buffer, credits_pack->texture);
+            drawSlice(x + i, column, r2.y0[i], r2.y1[i], r2.v[i], r2.dv[i], buffer, credits_pack->envmap);
+        }
     }
     util_fpuSetFullMode();
 }
