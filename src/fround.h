@@ -205,12 +205,12 @@ struct FroundUpSeries {
         std::memcpy(&v, &bits, 4);
         return v;
     }
-    // ceil(value * 2^k) for the values ahead inside the current binade, in integers alone: there the
-    // value is m * 2^(e - 150), m its 24-bit mantissa, so ceil(value * 2^k) = (m + 2^shift - 1) >>
-    // shift with shift = 150 - k - e, and m grows by `units` a step. The value's is `r >> shift`; the
-    // next step's is `(r + step) >> shift` while that r is below `limit`. Only for a shift of 1 to
-    // 31 (the value times 2^k below 2^23 and not tiny) while the steps are in integers; false
-    // otherwise, and the caller takes value() itself.
+    // ceil(value * 2^k) for this value and the next ones inside its binade, in integers alone: there
+    // a value is m * 2^(e - 150), m its 24-bit mantissa, so ceil(value * 2^k) = (m + 2^shift - 1) >>
+    // shift with shift = 150 - k - e, and m grows by `units` a step. This value's ceiling is
+    // r >> shift; after j steps it is (r + j * step) >> shift, for as long as that sum stays below
+    // `limit`. Only for a shift of 1 to 31 (the value times 2^k below 2^23, and not tiny) while the
+    // steps are in integers; false otherwise, and the caller takes value() itself.
     struct CeilRun {
         uint32_t r, step, limit;
         int shift;
