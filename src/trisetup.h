@@ -288,17 +288,33 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // (dropping it leaves one-pixel cracks along the silhouettes of closed meshes); only its
     // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
     // most a pixel or so per row, where the exact gradient would make no visible difference.
+    // Where the attributes end in a single one (the tail), its differences from P0 and the
+    // numerator of its gradient, tail10 - t * tail20, ride in the lanes beside W's, which has the
+    // same form: one four-lane operation each instead of a chain of scalar ones per value.
     const float t = start.d[2];
-    const float x10 = ss == &p0 ? start.num[1] : F.sub(p1.x, p0.x);  // P1.x - P0.x
-    const float W = F.sub(x10, F.mul(t, start.num[0]));
+    const FroundF4 t4 = fround_splat4(t);
+    constexpr bool Tail = Edges<N>::Tail;
+    float W, tailNum = 0.0f;
+    alignas(16) float dqdx[padded(N)] = {};
+    alignas(16) float diff10[padded(N)];
+    alignas(16) float diff20[padded(N)];
+    if (Tail) {
+        const float q0 = p0.q[N - 1];
+        const FroundF4 d = F.subNear(FroundF4{p1.x, p1.q[N - 1], p2.q[N - 1], 0.0f}, FroundF4{p0.x, q0, q0, 0.0f});
+        diff10[N - 1] = d[1];
+        diff20[N - 1] = d[2];
+        const FroundF4 w = F.sub(FroundF4{d[0], d[1], 0.0f, 0.0f}, F.mul(t4, FroundF4{start.num[0], d[2], 0.0f, 0.0f}));
+        W = w[0];
+        tailNum = w[1];
+    } else {
+        const float x10 = ss == &p0 ? start.num[1] : F.sub(p1.x, p0.x);  // P1.x - P0.x
+        W = F.sub(x10, F.mul(t, start.num[0]));
+    }
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
     // The gradients, once the first row draws something, and the attribute differences they
     // share with the edges from P0.
-    alignas(16) float dqdx[padded(N)] = {};
-    alignas(16) float diff10[padded(N)];
-    alignas(16) float diff20[padded(N)];
     bool gradReady = false;
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
@@ -326,17 +342,16 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
         const int32_t x1 = to_column(g.xl()), x2 = to_column(g.xr());
         if (x1 < x2 && x2 > 0 && x1 < ScreenW) {
             if (!gradReady) {
-                const FroundF4 t4 = fround_splat4(t), w4 = fround_splat4(gradW);
-                for (int i = 0; i < groups(N); i++) {
+                const FroundF4 w4 = fround_splat4(gradW);
+                for (int i = 0; i < g.Body; i++) {
                     const FroundF4 q0 = group(p0.q, i);
                     const FroundF4 d10 = F.subNear(group(p1.q, i), q0), d20 = F.subNear(group(p2.q, i), q0);
                     fround_store4(diff10 + 4 * i, d10);
                     fround_store4(diff20 + 4 * i, d20);
-                    if (g.Tail && i == g.Body)  // a single value
-                        dqdx[N - 1] = F.div(F.sub(d10[0], F.mul(t, d20[0])), gradW);
-                    else
-                        fround_store4(dqdx + 4 * i, F.div(F.sub(d10, F.mul(t4, d20)), w4));
+                    fround_store4(dqdx + 4 * i, F.div(F.sub(d10, F.mul(t4, d20)), w4));
                 }
+                if (Tail)
+                    dqdx[N - 1] = F.div(tailNum, gradW);
                 grad(dqdx);
                 gradReady = true;
             }
