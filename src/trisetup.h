@@ -289,8 +289,9 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     // gradients divide by a width held at one pixel, so they stay bounded. Its spans cover at
     // most a pixel or so per row, where the exact gradient would make no visible difference.
     // Where the attributes end in a single one (the tail), its differences from P0 and the
-    // numerator of its gradient, tail10 - t * tail20, ride in the lanes beside W's, which has the
-    // same form: one four-lane operation each instead of a chain of scalar ones per value.
+    // numerator of its gradient, tail10 - t * tail20, ride in the lanes beside P1.x - P0.x and W,
+    // which has the same form: one four-lane operation each instead of a chain of scalar ones per
+    // value.
     const float t = start.d[2];
     const FroundF4 t4 = fround_splat4(t);
     constexpr bool Tail = Edges<N>::Tail;
