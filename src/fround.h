@@ -97,14 +97,22 @@ FROUND_INLINE float fround_upNarrow(double d)
     return fround_upIf(f, (double)f < d);
 }
 
-// The sum rounded up: s to nearest and its exact error by Knuth's two-sum, as fround_upAdd4 does
-// on four lanes (see there).
+// Knuth's branch-free two-sum: the error (a + b) - s of s = a + b to nearest, for a float or four
+// lanes (see fround_upAdd4 for when it is exact).
+template <class T>
+FROUND_INLINE T fround_sumError(T a, T b, T s)
+{
+    const T bs = s - a;
+    const T as = s - bs;
+    return (a - as) + (b - bs);
+}
+
+// The sum rounded up: s to nearest and its exact error, as fround_upAdd4 does on four lanes (see
+// there).
 FROUND_INLINE float fround_upAdd(float a, float b)
 {
     const float s = a + b;
-    const float bs = s - a;
-    const float as = s - bs;
-    const float e = (a - as) + (b - bs);
+    const float e = fround_sumError(a, b, s);
     return fround_upIf(s, (e > 0.0f) | ((s == -INFINITY) & (a > -INFINITY) & (b > -INFINITY)));
 }
 
@@ -304,7 +312,7 @@ FROUND_INLINE bool fround_any4(FroundI4 m)
 }
 
 // A sum rounded up without leaving float: s, the sum to nearest, and its exact error
-// e = (a + b) - s by Knuth's branch-free two-sum, which is exact whenever s is finite (subnormals
+// e = (a + b) - s by the two-sum, which is exact whenever s is finite (subnormals
 // included; none of its later steps overflows then). s lies below the exact sum exactly when
 // e > 0, and is then a nonzero finite float, which moves up one. A sum of finite operands that
 // overflows to -infinity rounds up to -FLT_MAX, one step too; every other infinite or NaN sum
@@ -313,9 +321,7 @@ FROUND_INLINE bool fround_any4(FroundI4 m)
 FROUND_INLINE FroundF4 fround_upAdd4(FroundF4 a, FroundF4 b)
 {
     const FroundF4 s = a + b;
-    const FroundF4 bs = s - a;
-    const FroundF4 as = s - bs;
-    const FroundF4 e = (a - as) + (b - bs);
+    const FroundF4 e = fround_sumError(a, b, s);
     const FroundF4 ninf = fround_splat4(-INFINITY);
     const FroundI4 low = s == ninf;
     if (!fround_any4(low))
@@ -335,9 +341,7 @@ FROUND_INLINE FroundF4 fround_upSubNear4(FroundF4 a, FroundF4 b)
 {
     b = -b;
     const FroundF4 s = a + b;
-    const FroundF4 bs = s - a;
-    const FroundF4 as = s - bs;
-    const FroundF4 e = (a - as) + (b - bs);
+    const FroundF4 e = fround_sumError(a, b, s);
     const FroundF4 ninf = fround_splat4(-INFINITY);
     const FroundI4 below = e > 0.0f;
     const FroundI4 low = s == ninf;

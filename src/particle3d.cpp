@@ -72,12 +72,16 @@ static void update(Particle3dSystem* s, float dt, const O& o)
         p.pos.z += p.vel.z * dt;
         p.life -= dt;
         const vec3& q = p.pos;
-        p.depth = o.add(o.add(o.add(o.mul(q.x, m[0][2]), o.mul(q.y, m[1][2])), o.mul(q.z, m[2][2])), m[3][2]);
+        // Column c of the matrix applied to the position, operation by operation in this order.
+        const auto transformed = [&](int c) {
+            return o.add(o.add(o.add(o.mul(q.x, m[0][c]), o.mul(q.y, m[1][c])), o.mul(q.z, m[2][c])), m[3][c]);
+        };
+        p.depth = transformed(2);
         if (std::signbit(p.depth))
             continue;
         const float f = o.div(particle3d_fov, p.depth);
-        const float x = o.add(o.add(o.add(o.mul(q.x, m[0][0]), o.mul(q.y, m[1][0])), o.mul(q.z, m[2][0])), m[3][0]);
-        const float y = o.add(o.add(o.add(o.mul(q.x, m[0][1]), o.mul(q.y, m[1][1])), o.mul(q.z, m[2][1])), m[3][1]);
+        const float x = transformed(0);
+        const float y = transformed(1);
         p.sx = o.add(160.0f, o.mul(x, f));
         p.sy = o.sub(100.0f, o.mul(y, f));
     }

@@ -296,6 +296,8 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     const FroundF4 t4 = fround_splat4(t);
     constexpr bool Tail = Edges<N>::Tail;
     float W, tailNum = 0.0f;
+    // The gradients, once the first row draws something, and the attribute differences they
+    // share with the edges from P0.
     alignas(16) float dqdx[padded(N)] = {};
     alignas(16) float diff10[padded(N)];
     alignas(16) float diff20[padded(N)];
@@ -314,8 +316,6 @@ inline void raster(const ProjVertex* a, const ProjVertex* b, const ProjVertex* c
     if (W == 0.0f)
         return;
     const float gradW = W > 0.0f ? (W < 1.0f ? 1.0f : W) : (W > -1.0f ? -1.0f : W);
-    // The gradients, once the first row draws something, and the attribute differences they
-    // share with the edges from P0.
     bool gradReady = false;
 
     // Edges. W > 0: P1 lies right of the long edge P0 -> P2, which is then the left edge for the
